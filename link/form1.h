@@ -8,7 +8,7 @@ namespace zuno {
 class Form1 : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     explicit Form1(QWidget* parent = nullptr);
 };
 

@@ -26,4 +26,10 @@ bool write(const QString& section, const QString& key, const QString& text)
     return store.status() == QSettings::NoError;
 }
 
+QString location()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"))
+        .fileName();
+}
+
 } // namespace zuno::SettingsStore

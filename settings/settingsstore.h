@@ -23,5 +23,8 @@ QString read(const QString& section, const QString& key, const QString& defaultT
 // as an empty entry. Returns false when the store could not be written.
 bool write(const QString& section, const QString& key, const QString& text);
 
+// Where the store keeps its data (the file path on Linux), for messages.
+QString location();
+
 } // namespace SettingsStore
 } // namespace zuno

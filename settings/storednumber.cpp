@@ -47,3 +47,22 @@ std::uint8_t readStoredBaudCode(QStringView text)
 }
 
 } // namespace zuno
+
+namespace zuno {
+
+std::optional<int> readTypedNumber(QStringView text)
+{
+    if (text.isEmpty() || text.size() > 3)
+        return std::nullopt;
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    if (value > 255)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace zuno

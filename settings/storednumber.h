@@ -22,6 +22,17 @@ std::int16_t readStoredPortNumber(QStringView text);
 std::uint8_t readStoredBaudCode(QStringView text);
 
 // True for a port number that names a port (1 to 15).
-constexpr bool isValidPortNumber(int port) { return port >= 1 && port <= 15; }
+constexpr bool isValidPortNumber(int port)
+{
+    return port >= 1 && port <= 15;
+}
+
+} // namespace zuno
+
+namespace zuno {
+
+// Reads the port dialog's typed text as a whole number from 0 to 255: digits only,
+// nothing else. Empty for any other text (empty, letters, sign, blank, fraction, above 255).
+std::optional<int> readTypedNumber(QStringView text);
 
 } // namespace zuno

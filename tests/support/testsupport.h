@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real settings store in a temporary folder: XDG_CONFIG_HOME points there for
+// the whole test process (the store's location is fixed at its first use).
+class TempStore
+{
+  public:
+    // Call before anything touches the settings store.
+    static void setUpProcess();
+    static QString filePath();
+    // Removes everything stored.
+    static void clear();
+    static void writeRaw(const QByteArray& contents);
+    static QByteArray readRaw();
+    static void mapPort(int port, const QString& device);
+    static QString value(const QString& section, const QString& key, const QString& fallback = {});
+    static void setValue(const QString& section, const QString& key, const QString& text);
+    static bool contains(const QString& section, const QString& key);
+};
+
+// A pseudo-terminal pair: the test holds the master side, the code under test
+// opens the slave device like a serial port.
+class Pty
+{
+  public:
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    QString slavePath() const { return m_slavePath; }
+    int masterFd() const { return m_master; }
+    bool isOpen() const { return m_master >= 0; }
+    // Writes bytes as the projector would.
+    void write(const QByteArray& bytes);
+    // Reads what arrived within timeoutMs, until at least minBytes are there.
+    QByteArray read(int timeoutMs, qsizetype minBytes = 1);
+    // Reads whatever arrives within timeoutMs (waits the whole time).
+    QByteArray drain(int timeoutMs);
+    // Hangs up: the slave side sees the line go away.
+    void closeMaster();
+
+  private:
+    int m_master = -1;
+    int m_slaveKeep = -1;
+    QString m_slavePath;
+};
+
+// CPU time (user + system) this process has used, in milliseconds.
+qint64 processCpuMs();
