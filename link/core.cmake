@@ -1,0 +1,1 @@
+target_sources(zuno_core PRIVATE echo.cpp echo.h)
