@@ -1,0 +1,1 @@
+target_sources(zuno_core PRIVATE echo.cpp echo.h replydecoder.cpp replydecoder.h rxbuffer.cpp rxbuffer.h)
