@@ -119,6 +119,9 @@ void Pty::write(const QByteArray& bytes)
             done += n;
         else if (n < 0 && errno != EAGAIN && errno != EINTR)
             return;
+        else
+            // The pseudo-terminal is full: let the code under test read some.
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
 }
 
