@@ -343,12 +343,14 @@ void ProjectorSim::queueBytes(const QByteArray& bytes, qint64 startNs, qint64 sp
 {
     // A byte is on the far end once its stop bit is through: one character time after
     // it started. Everything queued starts after what is queued already, so the line
-    // stays in time order.
-    qint64 due = startNs + characterNs(m_options.baud);
+    // stays in time order. A byte holds the line for the whole spacing, so that the
+    // next thing queued keeps that spacing too.
+    const qint64 characterTime = characterNs(m_options.baud);
+    qint64 due = startNs + characterTime;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const bool last = isReply && i == bytes.size() - 1;
         m_line.append({due, bytes[i], alone, last});
-        m_lineFreeNs = due;
+        m_lineFreeNs = due + spacingNs - characterTime;
         due += spacingNs;
     }
     armWriteTimer();
