@@ -1,6 +1,9 @@
 #include "link/form1.h"
 
+#if __has_include("console/form3.h")
 #include "console/form3.h"
+#define ZUNO_HAVE_CONSOLE 1
+#endif
 #include "panel/buttontable.h"
 #include "panel/panelbuilder.h"
 #include "panel/paneltable.h"
@@ -19,10 +22,6 @@
 namespace zuno {
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
-constexpr int kClientWidthTwips = 10185;
-constexpr int kCompactClientTwips = 4520;
-constexpr int kFullClientTwips = 7620;
 constexpr float kDesignOuterHeightTwips = 5000.0f;
 constexpr float kVerticalLiftTwips = 1350.0f;
 constexpr int kReplyIntervalMs = 1000;
@@ -30,11 +29,20 @@ constexpr int kDisplayClearIntervalMs = 1200;
 constexpr int kConsoleReplyIntervalMs = 7000;
 constexpr int kConsoleDisplayClearIntervalMs = 7500;
 
-QString storeSection() { return QString::fromLatin1(SettingsStore::kSection); }
+QString storeSection()
+{
+    return QString::fromLatin1(SettingsStore::kSection);
+}
 } // namespace
 
-int Form1::compactClientHeight() { return kCompactClientTwips / kTwipsPerPixel; }
-int Form1::fullClientHeight() { return kFullClientTwips / kTwipsPerPixel; }
+int Form1::compactClientHeight()
+{
+    return kPanelCompactHeightTwips / kTwipsPerPixel;
+}
+int Form1::fullClientHeight()
+{
+    return kPanelFullHeightTwips / kTwipsPerPixel;
+}
 
 Form1::Form1(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -43,7 +51,7 @@ Form1::Form1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("TK-VXR8800"));
     setWindowIcon(panelIcon());
-    setFixedSize(kClientWidthTwips / kTwipsPerPixel, fullClientHeight());
+    setFixedSize(kPanelWidthTwips / kTwipsPerPixel, fullClientHeight());
 
     const struct
     {
@@ -74,22 +82,29 @@ Form1::Form1(QWidget* parent)
         m_labels.value(QStringLiteral("Label12"))->setText(QStringLiteral(" PORT CLOSED "));
         m_portClosedShown = true;
     });
-    // Key preview: the panel-size toggle works whichever control has the focus.
+    // One application-wide filter: key preview (the panel-size toggle works whichever
+    // control has the focus) and the hold buttons' mouse presses and releases.
     qApp->installEventFilter(this);
 }
 
 Form1::~Form1()
 {
+#ifdef ZUNO_HAVE_CONSOLE
     delete m_console;
+#endif
     delete m_portDialog;
+}
+
+Form2* Form1::portDialog() const
+{
+    return m_portDialog;
 }
 
 void Form1::load()
 {
     setFixedHeight(compactClientHeight());
-    PortNumber = readStoredPortNumber(
-        SettingsStore::read(storeSection(), QString::fromLatin1(SettingsStore::kComPortKey),
-                            QStringLiteral("DATAC")));
+    PortNumber = readStoredPortNumber(SettingsStore::read(
+        storeSection(), QString::fromLatin1(SettingsStore::kComPortKey), QStringLiteral("DATAC")));
     if (!isValidPortNumber(PortNumber)) {
         startUpFallback();
         return;
@@ -133,8 +148,8 @@ void Form1::placeOnScreen()
     const QRect area = screen->geometry();
     const float widthTwips = float(frameGeometry().width() * kTwipsPerPixel);
     const float left = (float(area.width() * kTwipsPerPixel) - widthTwips) / 2.0f;
-    const float top =
-        (float(area.height() * kTwipsPerPixel) - kDesignOuterHeightTwips) / 2.0f - kVerticalLiftTwips;
+    const float top = (float(area.height() * kTwipsPerPixel) - kDesignOuterHeightTwips) / 2.0f -
+                      kVerticalLiftTwips;
     move(area.left() + qRound(left / kTwipsPerPixel), area.top() + qRound(top / kTwipsPerPixel));
 }
 
@@ -159,7 +174,9 @@ void Form1::closeEvent(QCloseEvent* event)
     Timer2.stop();
     Timer4.stop();
     // The port dialog and the console go with the panel, without running steps of their own.
+#ifdef ZUNO_HAVE_CONSOLE
     delete m_console;
+#endif
     delete m_portDialog;
     event->accept();
 }
@@ -190,11 +207,13 @@ void Form1::Command74_Click()
     m_frame15->hide();
     Timer2.setInterval(kConsoleReplyIntervalMs);
     Timer4.setInterval(kConsoleDisplayClearIntervalMs);
+#ifdef ZUNO_HAVE_CONSOLE
     if (!m_console)
         m_console = new Form3(*this);
     m_console->show();
     m_console->raise();
     m_console->activateWindow();
+#endif
 }
 
 } // namespace zuno

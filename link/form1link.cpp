@@ -4,6 +4,7 @@
 #include "link/replydecoder.h"
 #include "link/rxbuffer.h"
 #include "panel/buttontable.h"
+#include "panel/paneltable.h"
 #include "settings/portsettings.h"
 
 #include <QKeyEvent>
@@ -21,7 +22,6 @@ constexpr int kHoldDisplayClearMs = 200;
 constexpr int kAfterHoldReplyMs = 500;
 constexpr int kAfterHoldDisplayClearMs = 1000;
 constexpr int kMenuOnRepeatMs = 200;
-constexpr int kTwipsPerPixel = 15;
 constexpr int kToggleThresholdTwips = 7000;
 
 const QString kNoReplyMark = QStringLiteral(" X X X X ");
@@ -37,9 +37,9 @@ void Form1::wireButtons()
             connect(button, &QPushButton::clicked, this, [this, &spec] { clickButton(spec); });
             break;
         case ButtonKind::Hold:
-            // Holds act on press and release of any mouse button; they have no click action,
-            // so the keyboard cannot start one.
-            button->installEventFilter(this);
+            // Holds act on press and release of any mouse button (seen by the event filter);
+            // they have no click action, so the keyboard cannot start one.
+            m_holdButtons.insert(button, &spec);
             break;
         case ButtonKind::Action:
             break;
@@ -97,10 +97,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonRelease:
     case QEvent::Hide: {
-        auto* button = qobject_cast<QPushButton*>(watched);
-        const ButtonSpec* spec = button ? findButton(button->objectName().toStdString()) : nullptr;
-        if (!spec || spec->kind != ButtonKind::Hold)
+        const ButtonSpec* spec = m_holdButtons.value(watched);
+        if (!spec)
             return false;
+        auto* button = static_cast<QPushButton*>(watched);
         if (event->type() == QEvent::MouseButtonRelease)
             Cont_M_up();
         else if (event->type() == QEvent::Hide) {
@@ -127,7 +127,8 @@ bool Form1::event(QEvent* event)
 void Form1::togglePanelSize()
 {
     const int outerTwips = frameGeometry().height() * kTwipsPerPixel;
-    setFixedHeight(outerTwips >= kToggleThresholdTwips ? compactClientHeight() : fullClientHeight());
+    setFixedHeight(outerTwips >= kToggleThresholdTwips ? compactClientHeight()
+                                                       : fullClientHeight());
 }
 
 void Form1::showLegends(bool ack, bool cr, bool space)

@@ -183,6 +183,22 @@ std::span<const OptionSpec> addressOptions()
     return kOptions;
 }
 
+QByteArray addressPrefixOf(QStringView optionName)
+{
+    for (const OptionSpec& option : kOptions)
+        if (optionName == QLatin1String(option.name))
+            return QByteArray(option.prefix);
+    return {};
+}
+
+bool isKnownAddressPrefix(QStringView text)
+{
+    for (const OptionSpec& option : kOptions)
+        if (*option.prefix != '\0' && text == QLatin1String(option.prefix))
+            return true;
+    return false;
+}
+
 std::span<const std::string_view> panelTabOrder()
 {
     return kTabOrder;

@@ -2,7 +2,9 @@
 
 #include "panel/buttontable.h"
 
+#include <QByteArray>
 #include <QRect>
+#include <QStringView>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -71,6 +73,14 @@ std::span<const LabelSpec> panelLabels();
 
 // The six address options in order; the first is selected at start.
 std::span<const OptionSpec> addressOptions();
+
+// The prefix that the address option with this design name puts in front of every
+// command; empty for "SINGLE" and for a name that is no address option.
+QByteArray addressPrefixOf(QStringView optionName);
+
+// True when text is exactly (case-sensitive) one of the prefixes the address row
+// offers: "AFFF", "A001", "A002", "A003", "A004".
+bool isKnownAddressPrefix(QStringView text);
 
 // Stands in the Tab order for whichever address option is selected: Tab visits
 // only the selected option of the group.

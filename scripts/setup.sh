@@ -4,7 +4,7 @@
 ZUNO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ZUNO_BUILD="${ZUNO_BUILD:-$ZUNO_ROOT/build}"
 ZUNO_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-               fonts-dejavu-core fonts-dejavu-extra ${ZUNO_EXTRA_PACKAGES:-})
+               fonts-dejavu-core fonts-dejavu-extra fonts-liberation ${ZUNO_EXTRA_PACKAGES:-})
 
 zuno_install_missing() {
     local missing=()

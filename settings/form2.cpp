@@ -2,6 +2,7 @@
 
 #include "link/mscomm.h"
 #include "link/portnaming.h"
+#include "panel/paneltable.h"
 #include "settings/portsettings.h"
 #include "settings/retrycomport.h"
 #include "settings/settingsstore.h"
@@ -17,12 +18,9 @@
 namespace zuno {
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
-
 QRect twips(int left, int top, int width, int height)
 {
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-            height / kTwipsPerPixel};
+    return pixelRect({left, top, width, height});
 }
 
 template <typename W> W* place(QWidget* parent, const char* name, const QString& text, QRect rect)

@@ -14,7 +14,7 @@ using namespace zuno;
 class TestLink : public QObject
 {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<Pty> m_pty;
     std::unique_ptr<Form1> m_form;
 
@@ -26,7 +26,7 @@ private:
     }
     QPushButton* button(const char* name) { return m_form->button(QString::fromLatin1(name)); }
 
-private slots:
+  private slots:
     void initTestCase() { TempStore::setUpProcess(); }
     void init()
     {
@@ -59,24 +59,56 @@ private slots:
             const char* command;
             bool hold;
         } rows[] = {
-            {"Command17", "C00", false}, {"Command18", "C01", false}, {"Command27", "C05", false},
-            {"Command28", "C06", false}, {"Command53", "C07", false}, {"Command41", "C08", false},
-            {"Command21", "C0D", false}, {"Command22", "C0E", false}, {"Command25", "C43", false},
-            {"Command26", "C44", false}, {"Command31", "C0F", false}, {"Command32", "C10", false},
-            {"Command9", "C8A", false},   {"Command34", "C8B", false}, {"Command23", "C1C", false},
-            {"Command24", "C1D", false}, {"Command6", "C3F", false},  {"Command5", "C3C", true},
-            {"Command7", "C3D", true},   {"Command38", "C3B", true},  {"Command8", "C3A", true},
-            {"Command10", "C8E", true},  {"Command35", "C8F", true},  {"Command4", "C91", true},
-            {"Command11", "C90", true},  {"Command12", "C5D", true},  {"Command20", "C5E", true},
-            {"Command15", "C5F", true},  {"Command19", "C60", true},  {"Command30", "C47", true},
-            {"Command42", "C46", true},  {"Command1", "C4B", true},   {"Command2", "C4A", true},
-            {"Command36", "C30", true},  {"Command37", "C31", true},
-            {"Command60", "CF KEYDIS NONE", false}, {"Command61", "CF KEYDIS RC", false},
-            {"Command62", "CF KEYDIS KEY", false}, {"Command3", "C1E", false},
-            {"Command13", "C89", false}, {"Command73", "C27", false}, {"Command14", "C8A", false},
-            {"Command44", "CR0", false}, {"Command45", "CR1", false}, {"Command54", "CR6", false},
-            {"Command47", "CR4", false}, {"Command46", "CR3", false}, {"Command55", "CRA", false},
-            {"Command76", "CR7", false}, {"Command29", "CR9", false},
+            {"Command17", "C00", false},
+            {"Command18", "C01", false},
+            {"Command27", "C05", false},
+            {"Command28", "C06", false},
+            {"Command53", "C07", false},
+            {"Command41", "C08", false},
+            {"Command21", "C0D", false},
+            {"Command22", "C0E", false},
+            {"Command25", "C43", false},
+            {"Command26", "C44", false},
+            {"Command31", "C0F", false},
+            {"Command32", "C10", false},
+            {"Command9", "C8A", false},
+            {"Command34", "C8B", false},
+            {"Command23", "C1C", false},
+            {"Command24", "C1D", false},
+            {"Command6", "C3F", false},
+            {"Command5", "C3C", true},
+            {"Command7", "C3D", true},
+            {"Command38", "C3B", true},
+            {"Command8", "C3A", true},
+            {"Command10", "C8E", true},
+            {"Command35", "C8F", true},
+            {"Command4", "C91", true},
+            {"Command11", "C90", true},
+            {"Command12", "C5D", true},
+            {"Command20", "C5E", true},
+            {"Command15", "C5F", true},
+            {"Command19", "C60", true},
+            {"Command30", "C47", true},
+            {"Command42", "C46", true},
+            {"Command1", "C4B", true},
+            {"Command2", "C4A", true},
+            {"Command36", "C30", true},
+            {"Command37", "C31", true},
+            {"Command60", "CF KEYDIS NONE", false},
+            {"Command61", "CF KEYDIS RC", false},
+            {"Command62", "CF KEYDIS KEY", false},
+            {"Command3", "C1E", false},
+            {"Command13", "C89", false},
+            {"Command73", "C27", false},
+            {"Command14", "C8A", false},
+            {"Command44", "CR0", false},
+            {"Command45", "CR1", false},
+            {"Command54", "CR6", false},
+            {"Command47", "CR4", false},
+            {"Command46", "CR3", false},
+            {"Command55", "CRA", false},
+            {"Command76", "CR7", false},
+            {"Command29", "CR9", false},
         };
         for (const auto& row : rows)
             QTest::newRow(row.name) << row.name << QByteArray(row.command) << row.hold;
@@ -88,7 +120,7 @@ private slots:
         QFETCH(bool, hold);
         QPushButton* target = form().button(name);
         QVERIFY(target);
-        for (const QByteArray prefix : {QByteArray(), QByteArray("A003")}) {
+        for (const QByteArray& prefix : {QByteArray(), QByteArray("A003")}) {
             form().AddressPrefix = prefix;
             const QByteArray wire = prefix + command + '\r';
             if (hold) {
@@ -123,12 +155,13 @@ private slots:
         QVERIFY(text("Label11").contains("F _ K E Y"));
         QVERIFY(visible("Label27") && visible("Label28"));
         m_pty->write("\x06\r");
-        QTRY_COMPARE(text("Label12"), QStringLiteral(" [ACK]  [CR] "));
+        QTRY_COMPARE(text("Label12"), QStringLiteral("  [ACK]  [CR] "));
         QVERIFY(visible("Label19"));
         QCOMPARE(form().AwaitingReply, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!visible("Label19") && !visible("Label27") && !visible("Label28"), 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(!visible("Label19") && !visible("Label27") && !visible("Label28"),
+                                 1500);
         // The reply that did arrive stays on the line after the reply window closes.
-        QCOMPARE(text("Label12"), QStringLiteral(" [ACK]  [CR] "));
+        QCOMPARE(text("Label12"), QStringLiteral("  [ACK]  [CR] "));
     }
 
     void repliesDecodeInAnySplit_data()
@@ -137,13 +170,14 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("status");
         QTest::newRow("status power on") << "Command44" << QByteArray("00\r") << " Power ON";
-        QTest::newRow("status lamp failure") << "Command44" << QByteArray("81\r") << " Lamp Failure";
+        QTest::newRow("status lamp failure")
+            << "Command44" << QByteArray("81\r") << " Lamp Failure";
         QTest::newRow("status unknown") << "Command44" << QByteArray("30\r") << "";
         QTest::newRow("input wireless") << "Command45" << QByteArray("5\r") << " Wireless/Viewer";
-        QTest::newRow("setting both") << "Command47" << QByteArray("00\r")
-                                      << " Top/Bottom , Left/Right reversal";
-        QTest::newRow("lamp hours") << "Command46" << QByteArray("01234\r")
-                                    << "   1 2 3 4   Hour Use";
+        QTest::newRow("setting both")
+            << "Command47" << QByteArray("00\r") << " Top/Bottom , Left/Right reversal";
+        QTest::newRow("lamp hours")
+            << "Command46" << QByteArray("01234\r") << "   1 2 3 4   Hour Use";
         QTest::newRow("lamp hours short") << "Command46" << QByteArray("1234\r") << "";
         QTest::newRow("temperature") << "Command54" << QByteArray("035.0 038.5 041.0\r")
                                      << " 0 3 5 . 0 deg C 0 3 8 . 5 deg C 0 4 1 . 0 deg C ";
@@ -161,7 +195,9 @@ private slots:
                 m_pty->write(reply.mid(at, piece));
                 const qsizetype upTo = std::min<qsizetype>(at + piece, reply.size());
                 QTRY_COMPARE(form().RxBuffer, reply.left(upTo));
-                if (upTo < 2)
+                // The length-bound decoders act only on the completing piece.
+                const bool lengthBound = button == "Command46" || button == "Command54";
+                if (lengthBound && upTo < reply.size())
                     QCOMPARE(text("Label25"), QString());
             }
             QCOMPARE(text("Label25"), status);

@@ -4,6 +4,7 @@
 #include "settings/retrycomport.h"
 #include "support/testsupport.h"
 
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,7 +17,7 @@ using namespace zuno;
 class TestStartup : public QObject
 {
     Q_OBJECT
-private:
+  private:
     QStringList m_messages;
 
     // Runs Form1's start-up; while its modal port dialog is up, `answer` handles it.
@@ -43,7 +44,7 @@ private:
         return form.findChild<QRadioButton*>(QString::fromLatin1(name));
     }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         TempStore::setUpProcess();
@@ -90,9 +91,12 @@ private slots:
     {
         QTest::addColumn<QString>("baud");
         QTest::addColumn<QString>("parameters");
-        QTest::newRow("96 is 9600") << "96" << "9600,N,8,1";
-        QTest::newRow("192 is 19200") << "192" << "19200,N,8,1";
-        QTest::newRow("9600 is no code") << "9600" << "19200,N,8,1";
+        QTest::newRow("96 is 9600") << "96"
+                                    << "9600,N,8,1";
+        QTest::newRow("192 is 19200") << "192"
+                                      << "19200,N,8,1";
+        QTest::newRow("9600 is no code") << "9600"
+                                         << "19200,N,8,1";
         QTest::newRow("missing") << QString() << "19200,N,8,1";
     }
     void storedPortOpensAtStoredSpeed()
