@@ -34,6 +34,8 @@ void Form1::wireButtons()
         QPushButton* button = m_buttons.value(QString::fromLatin1(spec.name));
         switch (spec.kind) {
         case ButtonKind::Click:
+            // Enter acts on the focused button like Space, as technicians expect of a panel.
+            button->setAutoDefault(true);
             connect(button, &QPushButton::clicked, this, [this, &spec] { clickButton(spec); });
             break;
         case ButtonKind::Hold:
@@ -42,6 +44,7 @@ void Form1::wireButtons()
             m_holdButtons.insert(button, &spec);
             break;
         case ButtonKind::Action:
+            button->setAutoDefault(true);
             break;
         }
     }

@@ -135,8 +135,10 @@ class TestLink : public QObject
         }
         // The keyboard sends a click button once, and never starts a hold.
         target->setFocus();
-        QTest::keyClick(target, Qt::Key_Space);
-        QCOMPARE(m_pty->drain(150), hold ? QByteArray() : QByteArray("A003") + command + '\r');
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
+            QTest::keyClick(target, key);
+            QCOMPARE(m_pty->drain(120), hold ? QByteArray() : QByteArray("A003") + command + '\r');
+        }
     }
 
     void transmitEchoAndLegends()
