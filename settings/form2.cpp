@@ -51,8 +51,14 @@ void Form2::buildControls()
         place<QGroupBox>(this, "Frame1", QStringLiteral("Baud Rate"), twips(360, 240, 2415, 615));
     auto* frame2 =
         place<QGroupBox>(this, "Frame2", QStringLiteral("Com Port"), twips(360, 1200, 1455, 2535));
-    frame1->setFocusPolicy(Qt::NoFocus);
-    frame2->setFocusPolicy(Qt::NoFocus);
+    // The caption sits on the frame's top line, as the design draws it, so the options
+    // just below it keep their places.
+    for (QGroupBox* frame : {frame1, frame2}) {
+        frame->setFocusPolicy(Qt::NoFocus);
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; top: -1px; padding: 0 2px; }"));
+    }
 
     Text1 = new QLineEdit(QStringLiteral("0"), frame2);
     Text1->setObjectName(QStringLiteral("Text1"));
