@@ -131,10 +131,7 @@ void Form2::load()
     QRadioButton* ports[] = {Option3, Option4, Option5, Option6, Option7};
     if (PortNumber >= 1 && PortNumber <= 5)
         ports[PortNumber - 1]->setChecked(true);
-    selectBaudOption(BaudCode == kBaud9600);
-    if (BaudCode != kBaud9600)
-        BaudCode = kBaud19200;
-    applyLineParameters();
+    adoptBaudCode();
     Text1->setFocus();
     Text1->setSelection(0, 1);
 }
@@ -198,10 +195,7 @@ void Form2::Command2_Click()
     PortNumber = SavedPortNumber;
     if (isValidPortNumber(PortNumber)) {
         BaudCode = SavedBaudCode;
-        selectBaudOption(BaudCode == kBaud9600);
-        if (BaudCode != kBaud9600)
-            BaudCode = kBaud19200;
-        applyLineParameters();
+        adoptBaudCode();
         m_comm.setPortOpen(false);
         m_comm.setCommPort(PortNumber);
         if (!m_comm.setPortOpen(true)) {
