@@ -136,9 +136,13 @@ void Form2::load()
     Text1->setSelection(0, 1);
 }
 
-void Form2::selectBaudOption(bool is9600)
+// Shows the speed of BaudCode and sets the line parameters; any code but 96 becomes 192.
+void Form2::adoptBaudCode()
 {
-    (is9600 ? Option1 : Option2)->setChecked(true);
+    (BaudCode == kBaud9600 ? Option1 : Option2)->setChecked(true);
+    if (BaudCode != kBaud9600)
+        BaudCode = kBaud19200;
+    applyLineParameters();
 }
 
 void Form2::applyLineParameters()
