@@ -10,8 +10,6 @@
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -378,44 +376,10 @@ PanelWidgets buildPanel(QWidget* form)
 
 QIcon panelIcon()
 {
+    // The same artwork as the program's menu icon, rendered at each size at build time.
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        // Drawn on a 32 x 32 grid and scaled to the size wanted.
-        painter.scale(size / 32.0, size / 32.0);
-
-        // The beam leaving the lens towards the upper right.
-        QPainterPath beam;
-        beam.moveTo(10, 17);
-        beam.lineTo(31, 3);
-        beam.lineTo(31, 15);
-        beam.closeSubpath();
-        painter.fillPath(beam, QColor(255, 230, 90, 200));
-
-        // Body, with a darker top edge and two feet.
-        painter.setPen(QPen(QColor(40, 40, 48), 1.2));
-        painter.setBrush(QColor(112, 120, 136));
-        painter.drawRoundedRect(QRectF(2, 13, 26, 12), 2.5, 2.5);
-        painter.setBrush(QColor(150, 158, 172));
-        painter.drawRoundedRect(QRectF(2, 13, 26, 4), 2, 2);
-        painter.setBrush(QColor(40, 40, 48));
-        painter.drawRect(QRectF(5, 25, 3, 2.5));
-        painter.drawRect(QRectF(22, 25, 3, 2.5));
-
-        // The lens, and a small green power lamp.
-        painter.setBrush(QColor(30, 60, 110));
-        painter.drawEllipse(QPointF(10, 20), 4.5, 4.5);
-        painter.setBrush(QColor(170, 210, 255));
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QPointF(9, 19), 1.6, 1.6);
-        painter.setBrush(QColor(90, 230, 90));
-        painter.drawEllipse(QPointF(24, 21), 1.4, 1.4);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/zuno-%1.png").arg(size));
     return icon;
 }
 

@@ -3,7 +3,10 @@
 
 ZUNO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ZUNO_BUILD="${ZUNO_BUILD:-$ZUNO_ROOT/build}"
+# Tools the build runs besides the compiler: rsvg-convert renders the icon's PNG sizes.
+ZUNO_BUILD_TOOLS=(librsvg2-bin)
 ZUNO_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+               "${ZUNO_BUILD_TOOLS[@]}"
                fonts-dejavu-core fonts-dejavu-extra fonts-liberation ${ZUNO_EXTRA_PACKAGES:-})
 
 zuno_install_missing() {
