@@ -34,7 +34,7 @@ PanelWidgets buildPanel(QWidget* form);
 // panel fits its control.
 QFont panelFont(double pointSize, bool bold);
 
-// The window's own icon: a small projector, at 16 to 128 pixels.
+// The window's own icon: a small projector, at 16 to 256 pixels.
 QIcon panelIcon();
 
 // The window's background, light grey.
