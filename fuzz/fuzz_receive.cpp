@@ -18,6 +18,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <span>
 #include <string>
 
 using zuno::fuzz::require;
@@ -78,11 +79,19 @@ struct Expected
     std::string text;
 };
 
-const char* pairCaption(const char* const (*table)[3], std::size_t rows, char first, char second)
+// A two-character reply start and the status text it stands for.
+struct ReplyPair
 {
-    for (std::size_t i = 0; i < rows; ++i) {
-        if (table[i][0][0] == first && table[i][1][0] == second)
-            return table[i][2];
+    char first;
+    char second;
+    const char* caption;
+};
+
+const char* pairCaption(std::span<const ReplyPair> table, char first, char second)
+{
+    for (const ReplyPair& pair : table) {
+        if (pair.first == first && pair.second == second)
+            return pair.caption;
     }
     return nullptr;
 }
@@ -91,25 +100,25 @@ const char* pairCaption(const char* const (*table)[3], std::size_t rows, char fi
 // rendering the decoder works on.
 Expected referenceDecode(const QByteArray& command, const QByteArray& rx)
 {
-    static const char* const kPower[][3] = {
-        {"0", "0", " Power ON"},
-        {"8", "0", " Stand by"},
-        {"4", "0", " Count down"},
-        {"2", "0", " Cooling down"},
-        {"1", "0", " Power abnormality"},
-        {"0", "8", " Temperature abnormality"},
-        {"1", "8", " Temperature abnormality"},
-        {"2", "8", " Temperature abnormality"},
-        {"4", "8", " Temperature abnormality"},
-        {"8", "8", " Temperature abnormality"},
-        {"2", "1", " Lamp Failure"},
-        {"8", "1", " Lamp Failure"},
+    static const ReplyPair kPower[] = {
+        {'0', '0', " Power ON"},
+        {'8', '0', " Stand by"},
+        {'4', '0', " Count down"},
+        {'2', '0', " Cooling down"},
+        {'1', '0', " Power abnormality"},
+        {'0', '8', " Temperature abnormality"},
+        {'1', '8', " Temperature abnormality"},
+        {'2', '8', " Temperature abnormality"},
+        {'4', '8', " Temperature abnormality"},
+        {'8', '8', " Temperature abnormality"},
+        {'2', '1', " Lamp Failure"},
+        {'8', '1', " Lamp Failure"},
     };
-    static const char* const kReversal[][3] = {
-        {"1", "1", " Normally"},
-        {"1", "0", " Top/Bottom reversal"},
-        {"0", "1", " Left/Right reversal"},
-        {"0", "0", " Top/Bottom , Left/Right reversal"},
+    static const ReplyPair kReversal[] = {
+        {'1', '1', " Normally"},
+        {'1', '0', " Top/Bottom reversal"},
+        {'0', '1', " Left/Right reversal"},
+        {'0', '0', " Top/Bottom , Left/Right reversal"},
     };
     static const char* const kInput[] = {" Input 1", " Input 2", " Input 3", " Wired",
                                          " Wireless/Viewer"};
@@ -118,9 +127,9 @@ Expected referenceDecode(const QByteArray& command, const QByteArray& rx)
     if (command == "CR0\r" || command == "CR4\r") {
         const bool power = command == "CR0\r";
         const char* caption =
-            n < 2 ? nullptr
-                  : (power ? pairCaption(kPower, std::size(kPower), rx[0], rx[1])
-                           : pairCaption(kReversal, std::size(kReversal), rx[0], rx[1]));
+            n < 2
+                ? nullptr
+                : pairCaption(power ? std::span<const ReplyPair>(kPower) : kReversal, rx[0], rx[1]);
         if (caption)
             result = {true, Kind::Replace, caption};
     } else if (command == "CR1\r") {
