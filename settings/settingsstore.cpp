@@ -67,7 +67,10 @@ bool write(const QString& section, const QString& key, const QString& text)
         QSettings copy(next, QSettings::IniFormat);
         copy.setValue(section + u'/' + key, text);
         copy.sync();
-        if (copy.status() != QSettings::NoError) {
+        // A format error only says that part of the old text could not be parsed (a hand-edited
+        // or damaged file); the copy is still written from what could be read, and the check
+        // below decides whether the entry made it. Only a failed write counts here.
+        if (copy.status() == QSettings::AccessError) {
             QFile::remove(next);
             return false;
         }

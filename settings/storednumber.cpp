@@ -52,16 +52,18 @@ namespace zuno {
 
 std::optional<int> readTypedNumber(QStringView text)
 {
-    if (text.isEmpty() || text.size() > 3)
+    if (text.isEmpty())
         return std::nullopt;
+    // Leading zeros are part of the number ("0007" is 7); the value is checked after every
+    // digit, so a long text can neither overflow nor pass.
     int value = 0;
     for (const QChar c : text) {
         if (c < u'0' || c > u'9')
             return std::nullopt;
         value = value * 10 + (c.unicode() - u'0');
+        if (value > 255)
+            return std::nullopt;
     }
-    if (value > 255)
-        return std::nullopt;
     return value;
 }
 

@@ -31,8 +31,9 @@ constexpr bool isValidPortNumber(int port)
 
 namespace zuno {
 
-// Reads the port dialog's typed text as a whole number from 0 to 255: digits only,
-// nothing else. Empty for any other text (empty, letters, sign, blank, fraction, above 255).
+// Reads the port dialog's typed text as a whole number from 0 to 255: digits only (leading
+// zeros allowed), nothing else. Empty for any other text (empty, letters, sign, blank, fraction,
+// above 255).
 std::optional<int> readTypedNumber(QStringView text);
 
 } // namespace zuno

@@ -91,6 +91,10 @@ class TestPortDialog : public QObject
         }
         box->setText("015");
         QCOMPARE(int(PortNumber), 15);
+        // Leading zeros do not make a number longer than three digits unreadable.
+        box->setText("0007");
+        QCOMPARE(box->text(), QStringLiteral("0007"));
+        QCOMPARE(int(PortNumber), 7);
         delete dialog;
     }
 
