@@ -121,6 +121,14 @@ class Simulator
 
 } // namespace
 
+// Starts both and ends the test function at once when that failed: nothing else can run then.
+#define START_BOTH(...)                                                                            \
+    do {                                                                                           \
+        startBoth(__VA_ARGS__);                                                                    \
+        if (QTest::currentTestFailed())                                                            \
+            return;                                                                                \
+    } while (false)
+
 // The panel and the projector simulator together, over a real pseudo-terminal: what the
 // operator clicks reaches the simulated projectors, and what they answer reaches the panel's
 // echo and status lines.
@@ -198,7 +206,7 @@ class TestEndToEnd : public QObject
 
     void powerOnSequenceReadsBackThroughStatus()
     {
-        startBoth({"--warmup-ms", "1500"});
+        START_BOTH({"--warmup-ms", "1500"});
         readBack("Command44", " 8 0  [CR] ");
         QCOMPARE(text("Label25"), QStringLiteral(" Stand by"));
 
@@ -220,7 +228,7 @@ class TestEndToEnd : public QObject
 
     void inputSelectionReadsBack()
     {
-        startBoth({});
+        START_BOTH({});
         // Each step changes the input, so every read shows a fresh answer.
         const struct
         {
@@ -289,7 +297,7 @@ class TestEndToEnd : public QObject
         QFETCH(QString, button);
         QFETCH(QByteArray, reply);
         QFETCH(QString, status);
-        startBoth(simArguments);
+        START_BOTH(simArguments);
         chooseAddress(option);
         QSignalSpy events(&form().comm(), &MSComm1::onComm);
         QTest::mouseClick(form().button(button), Qt::LeftButton);
@@ -305,7 +313,7 @@ class TestEndToEnd : public QObject
 
     void heldZoomRepeatsAboutEvery100msUntilRelease()
     {
-        startBoth({});
+        START_BOTH({});
         QPushButton* zoom = form().button("Command30");
         QTest::mousePress(zoom, Qt::LeftButton);
         QTest::qWait(1000); // the measurement window
@@ -361,7 +369,7 @@ class TestEndToEnd : public QObject
         QFETCH(QString, wire);
         QFETCH(int, answeredBy);
         QFETCH(QList<int>, poweredOn);
-        startBoth({"--projectors", "4", "--warmup-ms", "600000"});
+        START_BOTH({"--projectors", "4", "--warmup-ms", "600000"});
         chooseAddress(option);
         QCOMPARE(sim().received().size(), 0); // choosing sends nothing
 
@@ -401,7 +409,7 @@ class TestEndToEnd : public QObject
     {
         QFETCH(QByteArray, command);
         QFETCH(QString, rxd);
-        startBoth({"--projectors", "2"});
+        START_BOTH({"--projectors", "2"});
         chooseAddress("Option4");
         form().Hyouji(command, Form1::kTransmit);
         QTRY_COMPARE_WITH_TIMEOUT(text("Label12"), rxd, 900);
@@ -417,7 +425,7 @@ class TestEndToEnd : public QObject
 
     void silentProjectorGivesNoReplyMark()
     {
-        startBoth({"--silent"});
+        START_BOTH({"--silent"});
         QElapsedTimer clock;
         clock.start();
         click("Command44");
@@ -434,7 +442,7 @@ class TestEndToEnd : public QObject
 
     void hangUpClosesThePortAndComReopensIt()
     {
-        startBoth({"--hangup-after", "2", "--reopen-after-ms", "4000"});
+        START_BOTH({"--hangup-after", "2", "--reopen-after-ms", "4000"});
         readBack("Command44", " 8 0  [CR] ");
         readBack("Command45", " 1  [CR] ");
 
