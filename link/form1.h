@@ -16,7 +16,6 @@ class QRadioButton;
 namespace zuno {
 
 class Form2;
-class Form3;
 struct ButtonSpec;
 
 // The main window: the operator panel and the owner of the serial link, its
@@ -24,7 +23,7 @@ struct ButtonSpec;
 class Form1 : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     static constexpr std::uint8_t kTransmit = 1;
     static constexpr std::uint8_t kReceive = 2;
 
@@ -46,8 +45,10 @@ public:
     QWidget* Frame15() const { return m_frame15; }
     QLabel* label(const QString& name) const { return m_labels.value(name); }
     QPushButton* button(const QString& name) const { return m_buttons.value(name); }
-    Form2* portDialog() const { return m_portDialog; }
-    Form3* console() const { return m_console; }
+    // The port dialog while it is open.
+    Form2* portDialog() const;
+    // The command list console while it is open.
+    QWidget* console() const { return m_console; }
     // The two panel heights, as client heights in pixels.
     static int compactClientHeight();
     static int fullClientHeight();
@@ -63,12 +64,12 @@ public:
     QTimer Timer2; // reply window
     QTimer Timer4; // display clear
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     void wireButtons();
     void clickButton(const ButtonSpec& spec);
     void pressHoldButton(const ButtonSpec& spec);
@@ -89,11 +90,12 @@ private:
     QHash<QString, QPushButton*> m_buttons;
     QHash<QString, QLabel*> m_labels;
     QList<QRadioButton*> m_options;
+    QHash<const QObject*, const ButtonSpec*> m_holdButtons;
     QWidget* m_frame15 = nullptr;
     QPushButton* m_heldButton = nullptr;
     bool m_portClosedShown = false;
     QPointer<Form2> m_portDialog;
-    QPointer<Form3> m_console;
+    QPointer<QWidget> m_console;
 };
 
 } // namespace zuno

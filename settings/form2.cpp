@@ -2,6 +2,7 @@
 
 #include "link/mscomm.h"
 #include "link/portnaming.h"
+#include "panel/paneltable.h"
 #include "settings/portsettings.h"
 #include "settings/retrycomport.h"
 #include "settings/settingsstore.h"
@@ -17,12 +18,9 @@
 namespace zuno {
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
-
 QRect twips(int left, int top, int width, int height)
 {
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-            height / kTwipsPerPixel};
+    return pixelRect({left, top, width, height});
 }
 
 template <typename W> W* place(QWidget* parent, const char* name, const QString& text, QRect rect)
@@ -53,8 +51,14 @@ void Form2::buildControls()
         place<QGroupBox>(this, "Frame1", QStringLiteral("Baud Rate"), twips(360, 240, 2415, 615));
     auto* frame2 =
         place<QGroupBox>(this, "Frame2", QStringLiteral("Com Port"), twips(360, 1200, 1455, 2535));
-    frame1->setFocusPolicy(Qt::NoFocus);
-    frame2->setFocusPolicy(Qt::NoFocus);
+    // The caption sits on the frame's top line, as the design draws it, so the options
+    // just below it keep their places.
+    for (QGroupBox* frame : {frame1, frame2}) {
+        frame->setFocusPolicy(Qt::NoFocus);
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; top: -1px; padding: 0 2px; }"));
+    }
 
     Text1 = new QLineEdit(QStringLiteral("0"), frame2);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -127,17 +131,18 @@ void Form2::load()
     QRadioButton* ports[] = {Option3, Option4, Option5, Option6, Option7};
     if (PortNumber >= 1 && PortNumber <= 5)
         ports[PortNumber - 1]->setChecked(true);
-    selectBaudOption(BaudCode == kBaud9600);
-    if (BaudCode != kBaud9600)
-        BaudCode = kBaud19200;
-    applyLineParameters();
+    adoptBaudCode();
     Text1->setFocus();
     Text1->setSelection(0, 1);
 }
 
-void Form2::selectBaudOption(bool is9600)
+// Shows the speed of BaudCode and sets the line parameters; any code but 96 becomes 192.
+void Form2::adoptBaudCode()
 {
-    (is9600 ? Option1 : Option2)->setChecked(true);
+    (BaudCode == kBaud9600 ? Option1 : Option2)->setChecked(true);
+    if (BaudCode != kBaud9600)
+        BaudCode = kBaud19200;
+    applyLineParameters();
 }
 
 void Form2::applyLineParameters()
@@ -194,10 +199,7 @@ void Form2::Command2_Click()
     PortNumber = SavedPortNumber;
     if (isValidPortNumber(PortNumber)) {
         BaudCode = SavedBaudCode;
-        selectBaudOption(BaudCode == kBaud9600);
-        if (BaudCode != kBaud9600)
-            BaudCode = kBaud19200;
-        applyLineParameters();
+        adoptBaudCode();
         m_comm.setPortOpen(false);
         m_comm.setCommPort(PortNumber);
         if (!m_comm.setPortOpen(true)) {

@@ -40,7 +40,7 @@ class Form2 : public QDialog
     void buildControls();
     void load();
     void Text1_Change();
-    void selectBaudOption(bool is9600);
+    void adoptBaudCode();
     void applyLineParameters();
     void succeed();
     void refreshPortTips();

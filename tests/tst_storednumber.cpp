@@ -93,6 +93,19 @@ class TestStoredNumber : public QObject
         QVERIFY(!Store::write("StartUP", "ComPort", "4"));
         QCOMPARE(Store::read("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
         QVERIFY(QDir(TempStore::filePath()).removeRecursively());
+
+        // A full disk: the write is refused whole and what was stored stays readable.
+        QVERIFY(Store::write("Ports", "COM1", QString(200, u'x')));
+        QVERIFY(Store::write("StartUP", "ComPort", "3"));
+        const QByteArray before = TempStore::readRaw();
+        {
+            FileSizeLimit diskFull(before.size() - 1);
+            QVERIFY(!Store::write("StartUP", "ADRESS", "A001"));
+        }
+        QCOMPARE(TempStore::readRaw(), before);
+        QCOMPARE(Store::read("StartUP", "ComPort", "DATAC"), QStringLiteral("3"));
+        QVERIFY(Store::write("StartUP", "ADRESS", "A001"));
+        QCOMPARE(Store::read("StartUP", "ADRESS", "DATAD"), QStringLiteral("A001"));
     }
 };
 

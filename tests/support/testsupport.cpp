@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -119,6 +120,9 @@ void Pty::write(const QByteArray& bytes)
             done += n;
         else if (n < 0 && errno != EAGAIN && errno != EINTR)
             return;
+        else
+            // The pseudo-terminal is full: let the code under test read some.
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
 }
 
@@ -161,4 +165,22 @@ qint64 processCpuMs()
     ::getrusage(RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_previous = qint64(limit.rlim_cur);
+    limit.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_previous);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }

@@ -50,5 +50,19 @@ class Pty
     QString m_slavePath;
 };
 
+// While it lives, no file this process writes may grow beyond `bytes`: writes of the
+// settings store then fail even for the superuser, while reading still works.
+class FileSizeLimit
+{
+  public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    qint64 m_previous = -1;
+};
+
 // CPU time (user + system) this process has used, in milliseconds.
 qint64 processCpuMs();

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "panel/buttontable.h"
+
+#include <QImage>
+
+namespace zuno {
+
+// Size of the arrow pictures on the hold buttons, in pixels.
+inline constexpr int kArrowPictureWidth = 17;
+inline constexpr int kArrowPictureHeight = 9;
+
+// The picture an arrow button shows: a solid black triangle on yellow, 17 x 9
+// pixels, pointing the way of the face. A caption face gives a null image.
+QImage arrowPicture(ButtonFace face);
+
+} // namespace zuno

@@ -1,0 +1,191 @@
+#include "sim/commandline.h"
+#include "sim/devicelink.h"
+#include "sim/portregistration.h"
+#include "sim/projectorsim.h"
+#include "sim/ptyport.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace zuno::sim;
+
+namespace {
+
+constexpr int kHangupGraceMs = 100;
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    if (::write(signalPipe[1], &byte, 1) < 0) {
+        // Nothing can be done about it inside a signal handler.
+    }
+}
+
+// SIGINT, SIGTERM and SIGHUP end the event loop, so that the link is removed on the way out.
+bool quitOnTerminationSignals(QCoreApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return false;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char byte;
+        if (::read(signalPipe[0], &byte, 1) >= 0)
+            app.quit();
+    });
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    return true;
+}
+
+void printLine(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void log(const QString& text)
+{
+    printLine(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) + QStringLiteral("  ") +
+              text);
+}
+
+void printError(const QString& text)
+{
+    std::fprintf(stderr, "zuno-projector-sim: %s\n", text.toLocal8Bit().constData());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zuno-projector-sim"));
+
+    CommandLine options;
+    const QString error = parseCommandLine(QCoreApplication::arguments(), options);
+    if (options.helpRequested) {
+        printLine(options.helpText);
+        return 0;
+    }
+    if (!error.isEmpty()) {
+        printError(error + QStringLiteral(" (--help explains the options)"));
+        return 2;
+    }
+    if (!quitOnTerminationSignals(app)) {
+        printError(QStringLiteral("cannot watch for signals"));
+        return 1;
+    }
+
+    PtyPort port;
+    ProjectorSim sim(options.sim);
+    std::unique_ptr<DeviceLink> link;
+    if (!options.linkPath.isEmpty())
+        link = std::make_unique<DeviceLink>(options.linkPath);
+
+    // Opens a line and makes it findable: the link and the settings store entry name it.
+    const auto openLine = [&](QString* failure) {
+        if (!port.open(options.sim.baud, failure))
+            return false;
+        if (link && !link->pointTo(port.devicePath(), failure))
+            return false;
+        if (!options.portName.isEmpty() &&
+            !registerPort(options.configHome, options.portName,
+                          link ? link->path() : port.devicePath(), failure))
+            return false;
+        return true;
+    };
+
+    QString failure;
+    if (!openLine(&failure)) {
+        printError(failure);
+        return 1;
+    }
+    printLine(port.devicePath());
+    log(QStringLiteral("%1 projector(s), %2 bit/s, reply delay %3 ms%4%5%6")
+            .arg(options.sim.projectorCount)
+            .arg(options.sim.baud)
+            .arg(options.sim.replyDelayMs)
+            .arg(link ? QStringLiteral(", link ") + link->path() : QString())
+            .arg(options.portName.isEmpty() ? QString()
+                                            : QStringLiteral(", registered as ") + options.portName)
+            .arg(options.sim.silent ? QStringLiteral(", silent") : QString()));
+
+    bool dropReported = false;
+    QObject::connect(&port, &PtyPort::received, &sim, &ProjectorSim::feed);
+    QObject::connect(&sim, &ProjectorSim::output, &port, [&](const QByteArray& bytes) {
+        const qsizetype written = port.write(bytes);
+        if (written < bytes.size() && !dropReported) {
+            log(QStringLiteral("output dropped: %1")
+                    .arg(port.hasClient() ? QStringLiteral("the client does not read")
+                                          : QStringLiteral("no client has the device open")));
+            dropReported = true;
+        }
+    });
+    QObject::connect(&port, &PtyPort::clientConnected, [&] {
+        dropReported = false;
+        log(QStringLiteral("client opened the device"));
+    });
+    QObject::connect(&port, &PtyPort::clientDisconnected,
+                     [] { log(QStringLiteral("client closed the device")); });
+    QObject::connect(&sim, &ProjectorSim::commandReceived, [](const QByteArray& line) {
+        log(QStringLiteral("RX  ") + ProjectorSim::spell(line + '\r'));
+    });
+    QObject::connect(&sim, &ProjectorSim::replySent, [](const QByteArray& reply, int projector) {
+        log(QStringLiteral("TX  %1    (projector %2)")
+                .arg(ProjectorSim::spell(reply))
+                .arg(projector));
+    });
+    QObject::connect(&sim, &ProjectorSim::noiseQueued, [](const QByteArray& bytes) {
+        log(QStringLiteral("NOISE  ") + ProjectorSim::spell(bytes));
+    });
+    QObject::connect(&sim, &ProjectorSim::note,
+                     [](const QString& text) { log(QStringLiteral("--  ") + text); });
+
+    // Closing the master side flushes what the client has not read yet, so the line
+    // stays up a moment after the last reply for the client to take it.
+    QTimer hangupTimer;
+    hangupTimer.setSingleShot(true);
+    hangupTimer.setInterval(kHangupGraceMs);
+    QObject::connect(&sim, &ProjectorSim::hangupDue, &hangupTimer, qOverload<>(&QTimer::start));
+    QTimer reopenTimer;
+    reopenTimer.setSingleShot(true);
+    QObject::connect(&hangupTimer, &QTimer::timeout, [&] {
+        port.close();
+        // The device of a pulled adapter goes, and so does its name.
+        if (link)
+            link->remove();
+        log(QStringLiteral("hang-up: line closed"));
+        if (options.reopenAfterMs >= 0)
+            reopenTimer.start(options.reopenAfterMs);
+    });
+    QObject::connect(&reopenTimer, &QTimer::timeout, [&] {
+        QString reason;
+        if (!openLine(&reason)) {
+            log(QStringLiteral("reopen failed: ") + reason);
+            app.exit(1);
+            return;
+        }
+        sim.resetLine();
+        log(QStringLiteral("line reopened: ") + port.devicePath());
+    });
+
+    const int result = app.exec();
+    log(QStringLiteral("ended"));
+    return result;
+}
