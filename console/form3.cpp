@@ -3,6 +3,7 @@
 #include "console/catalogue.h"
 #include "console/commandextraction.h"
 #include "link/form1.h"
+#include "panel/panelbuilder.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -38,10 +39,7 @@ QRect twips(int left, int top, int width, int height)
 // Captions use the panel's bold 9.75-point face.
 QFont captionFont()
 {
-    QFont font;
-    font.setPointSizeF(kCaptionPoints);
-    font.setBold(true);
-    return font;
+    return panelFont(kCaptionPoints, true);
 }
 
 // The design's face fits every caption into its button; a wider fallback face is narrowed

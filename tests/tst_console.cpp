@@ -56,7 +56,7 @@ class TestConsole : public QObject
     Form3* openConsole()
     {
         panel().button(QStringLiteral("Command74"))->click();
-        return panel().console();
+        return qobject_cast<Form3*>(panel().console());
     }
     QByteArray sent(const QByteArray& expected) { return m_pty->read(2000, expected.size()); }
 
@@ -389,7 +389,7 @@ void TestConsole::enterAndEscapeDoNothing()
     }
     QCOMPARE(m_pty->drain(150), QByteArray());
     QVERIFY(console->isVisible());
-    QCOMPARE(panel().console(), console);
+    QCOMPARE(panel().console(), static_cast<QWidget*>(console));
 }
 
 void TestConsole::closingRestoresPanel_data()
