@@ -23,8 +23,6 @@ constexpr int kClientHeightTwips = 2020;
 // All three lists share one place below the hints once loaded.
 constexpr int kListTopTwips = 1560;
 // The panel's own start-up intervals, restored when the console goes.
-constexpr int kPanelReplyIntervalMs = 1000;
-constexpr int kPanelClearIntervalMs = 1200;
 constexpr QColor kHintColour{255, 0, 0};
 constexpr qreal kCaptionPoints = 9.75;
 constexpr qreal kSmallestCaptionPoints = 7.5;
@@ -306,8 +304,8 @@ void Form3::restorePanel()
     m_panel.activateWindow();
     if (QWidget* frame = m_panel.Frame15())
         frame->setVisible(true);
-    m_panel.Timer2.setInterval(kPanelReplyIntervalMs);
-    m_panel.Timer4.setInterval(kPanelClearIntervalMs);
+    m_panel.Timer2.setInterval(Form1::kReplyIntervalMs);
+    m_panel.Timer4.setInterval(Form1::kDisplayClearIntervalMs);
 }
 
 // The edit parts of the set and read lists: Enter there would choose an item whose text

@@ -1,9 +1,6 @@
 #include "link/form1.h"
 
-#if __has_include("console/form3.h")
 #include "console/form3.h"
-#define ZUNO_HAVE_CONSOLE 1
-#endif
 #include "panel/buttontable.h"
 #include "panel/panelbuilder.h"
 #include "panel/paneltable.h"
@@ -24,8 +21,6 @@ namespace zuno {
 namespace {
 constexpr float kDesignOuterHeightTwips = 5000.0f;
 constexpr float kVerticalLiftTwips = 1350.0f;
-constexpr int kReplyIntervalMs = 1000;
-constexpr int kDisplayClearIntervalMs = 1200;
 constexpr int kConsoleReplyIntervalMs = 7000;
 constexpr int kConsoleDisplayClearIntervalMs = 7500;
 
@@ -89,9 +84,7 @@ Form1::Form1(QWidget* parent)
 
 Form1::~Form1()
 {
-#ifdef ZUNO_HAVE_CONSOLE
     delete m_console;
-#endif
     delete m_portDialog;
 }
 
@@ -174,9 +167,7 @@ void Form1::closeEvent(QCloseEvent* event)
     Timer2.stop();
     Timer4.stop();
     // The port dialog and the console go with the panel, without running steps of their own.
-#ifdef ZUNO_HAVE_CONSOLE
     delete m_console;
-#endif
     delete m_portDialog;
     event->accept();
 }
@@ -207,13 +198,11 @@ void Form1::Command74_Click()
     m_frame15->hide();
     Timer2.setInterval(kConsoleReplyIntervalMs);
     Timer4.setInterval(kConsoleDisplayClearIntervalMs);
-#ifdef ZUNO_HAVE_CONSOLE
     if (!m_console)
         m_console = new Form3(*this);
     m_console->show();
     m_console->raise();
     m_console->activateWindow();
-#endif
 }
 
 } // namespace zuno

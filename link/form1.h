@@ -26,6 +26,9 @@ class Form1 : public QWidget
   public:
     static constexpr std::uint8_t kTransmit = 1;
     static constexpr std::uint8_t kReceive = 2;
+    // Reply window and display time of an exchange after start-up and after the console.
+    static constexpr int kReplyIntervalMs = 1000;
+    static constexpr int kDisplayClearIntervalMs = 1200;
 
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
