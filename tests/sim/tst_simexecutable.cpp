@@ -1,46 +1,12 @@
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-// The running simulator: its device path (first line) and everything it logged.
-struct Simulator
-{
-    QProcess process;
-    QByteArray log;
-    QString devicePath;
-
-    bool start(const QStringList& arguments)
-    {
-        QObject::connect(&process, &QProcess::readyReadStandardOutput,
-                         [this] { log += process.readAllStandardOutput(); });
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(ZUNO_SIM_PATH), arguments);
-        if (!process.waitForStarted())
-            return false;
-        QDeadlineTimer deadline(10000);
-        while (!log.contains('\n') && !deadline.hasExpired())
-            process.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-        devicePath = QString::fromLocal8Bit(log.left(log.indexOf('\n')));
-        return devicePath.startsWith(QLatin1String("/dev/"));
-    }
-
-    ~Simulator()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-};
-
-// A client on a real serial port object that gathers whatever arrives.
+// A client on a real serial port object that gathers whatever arrives. A port that loses its
+// device reports it; the client then closes it so that it does not keep polling.
 struct Client
 {
     QSerialPort port;
@@ -49,9 +15,7 @@ struct Client
     bool open(const QString& path)
     {
         port.setPortName(path);
-        port.setBaudRate(QSerialPort::Baud9600);
         QObject::connect(&port, &QSerialPort::readyRead, [this] { received += port.readAll(); });
-        // A port that loses its device reports it; close it so it does not keep polling.
         QObject::connect(&port, &QSerialPort::errorOccurred,
                          [this](QSerialPort::SerialPortError e) {
                              if (e != QSerialPort::NoError && port.isOpen())
@@ -61,77 +25,58 @@ struct Client
     }
 };
 
-} // namespace
-
+// The program on its own, without the panel (the end-to-end test drives the two together).
 class TestSimExecutable : public QObject
 {
     Q_OBJECT
   private slots:
-    void exchangeRegisterAndCleanExit();
-    void hangupAndReopenBehindTheLink();
+    void exchangeHangupReopenAndCleanExit();
 };
 
-void TestSimExecutable::exchangeRegisterAndCleanExit()
+void TestSimExecutable::exchangeHangupReopenAndCleanExit()
 {
     QTemporaryDir dir;
-    const QString linkPath = dir.filePath(QStringLiteral("projector"));
-    Simulator sim;
-    QVERIFY(sim.start({"--link", linkPath, "--register", "COM7", "--config-home", dir.path(),
-                       "--projectors", "2", "--fault", "2=21"}));
-    QCOMPARE(QFileInfo(linkPath).symLinkTarget(), sim.devicePath);
-    QSettings store(dir.filePath(QStringLiteral("ZUNO.conf")), QSettings::IniFormat);
-    QCOMPARE(store.value(QStringLiteral("Ports/COM7")).toString(), linkPath);
-
-    Client client;
-    QVERIFY2(client.open(sim.devicePath), qPrintable(client.port.errorString()));
-    client.port.write("CR0\r");
-    QTRY_COMPARE(client.received, QByteArray("80\r"));
-    client.received.clear();
-    client.port.write("A002CR0\r");
-    QTRY_COMPARE(client.received, QByteArray("21\r"));
-    client.received.clear();
-    client.port.write("C00\r");
-    QTRY_COMPARE(client.received, QByteArray("\x06"));
-    QTRY_VERIFY(sim.log.contains("RX  C00[CR]") && sim.log.contains("TX  [ACK]"));
-    client.port.close();
-
-    sim.process.terminate();
-    QVERIFY(sim.process.waitForFinished());
-    QCOMPARE(sim.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(sim.process.exitCode(), 0);
-    QVERIFY(!QFileInfo(linkPath).isSymLink());
-}
-
-void TestSimExecutable::hangupAndReopenBehindTheLink()
-{
-    QTemporaryDir dir;
-    const QString linkPath = dir.filePath(QStringLiteral("projector"));
-    Simulator sim;
-    QVERIFY(sim.start({"--link", linkPath, "--hangup-after", "2", "--reopen-after-ms", "1000"}));
+    const QString link = dir.filePath(QStringLiteral("projector"));
+    QProcess sim; // killed by its destructor when the test ends early
+    QByteArray log;
+    connect(&sim, &QProcess::readyReadStandardOutput, [&] { log += sim.readAllStandardOutput(); });
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(QStringLiteral(ZUNO_SIM_PATH),
+              {"--link", link, "--projectors", "2", "--fault", "2=21", "--hangup-after", "3",
+               "--reopen-after-ms", "1000"});
+    // The first line is the device path, printed once the line is open and linked.
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains('\n'), 10000);
+    const QString device = QString::fromLocal8Bit(log.left(log.indexOf('\n')));
+    QVERIFY2(device.startsWith(QLatin1String("/dev/")), log.constData());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), device);
 
     Client first;
-    QVERIFY2(first.open(linkPath), qPrintable(first.port.errorString()));
-    first.port.write("CR0\r");
-    QTRY_COMPARE(first.received, QByteArray("80\r"));
-    first.port.write("CR1\r");
-    QTRY_COMPARE(first.received, QByteArray("80\r1\r"));
+    QVERIFY2(first.open(link), qPrintable(first.port.errorString()));
+    first.port.write("CR0\rA002CR0\rC00\r");
+    QTRY_COMPARE(first.received, QByteArray("80\r21\r\x06"));
 
-    // The line goes as a pulled adapter goes: device node and link vanish.
-    QTRY_VERIFY(sim.log.contains("hang-up"));
-    QVERIFY(!QFileInfo::exists(sim.devicePath));
-    QVERIFY(!QFileInfo(linkPath).isSymLink());
-
+    // After three commands the line goes as a pulled adapter goes: device node and link vanish,
+    // and come back under a new device.
+    QTRY_VERIFY(log.contains("hang-up"));
+    QVERIFY(!QFileInfo::exists(device));
+    QVERIFY(!QFileInfo(link).isSymLink());
     static const QRegularExpression reopened(QStringLiteral("line reopened: (\\S+)"));
     QRegularExpressionMatch match;
-    QTRY_VERIFY_WITH_TIMEOUT((match = reopened.match(QString::fromLocal8Bit(sim.log))).hasMatch(),
+    QTRY_VERIFY_WITH_TIMEOUT((match = reopened.match(QString::fromLocal8Bit(log))).hasMatch(),
                              10000);
-    const QString newDevice = match.captured(1);
-    QCOMPARE(QFileInfo(linkPath).symLinkTarget(), newDevice);
-
+    QCOMPARE(QFileInfo(link).symLinkTarget(), match.captured(1));
     Client second;
-    QVERIFY2(second.open(linkPath), qPrintable(second.port.errorString()));
+    QVERIFY2(second.open(link), qPrintable(second.port.errorString()));
     second.port.write("CR4\r");
     QTRY_COMPARE(second.received, QByteArray("11\r"));
+
+    // A terminated simulator ends cleanly and takes its link with it.
+    second.port.close();
+    sim.terminate();
+    QVERIFY(sim.waitForFinished());
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(TestSimExecutable)
