@@ -47,7 +47,7 @@ QString tableHeader()
 }
 
 QString tableRow(const QString& what, const Summary& s, const QString& unit, const QString& target,
-                 bool met)
+                 const QString& result)
 {
     return QStringLiteral("%1 %2 %3 %4 %5  %6  %7")
         .arg(what + QStringLiteral(" (") + unit + u')', -34)
@@ -56,7 +56,7 @@ QString tableRow(const QString& what, const Summary& s, const QString& unit, con
         .arg(figure(s.max), 9)
         .arg(s.count, 6)
         .arg(target, -28)
-        .arg(met ? QStringLiteral("met") : QStringLiteral("MISSED"));
+        .arg(result);
 }
 
 } // namespace zuno::bench

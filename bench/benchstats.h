@@ -20,9 +20,10 @@ struct Summary
 // Summarises the samples (in any unit); an empty set gives all zeros.
 Summary summarize(std::vector<double> samples);
 
-// One row of the printed table: what was measured, its figures, and the target beside them.
+// One row of the printed table: what was measured, its figures, the target beside them and
+// whether it was met.
 QString tableRow(const QString& what, const Summary& s, const QString& unit, const QString& target,
-                 bool met);
+                 const QString& result);
 
 // The table's header line, matching tableRow's columns.
 QString tableHeader();
