@@ -54,6 +54,13 @@ void print(const QString& line)
     std::fflush(stdout);
 }
 
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(u' ', 0, 2)
+                                          : QString();
+}
+
 qint64 residentKiB()
 {
     QFile file(QStringLiteral("/proc/self/smaps_rollup"));
@@ -387,6 +394,8 @@ int main(int argc, char* argv[])
               .arg(kVisitMs)
               .arg(kHoldMs));
 
+    print(QStringLiteral("load average at start: %1").arg(loadAverage()));
+
     auto form = std::make_unique<Form1>();
     form->load();
     form->show();
@@ -458,7 +467,10 @@ int main(int argc, char* argv[])
     }
 
     const qint64 growth = f.rssEnd - f.rssBaseline;
-    print(QStringLiteral("ran %1 s: %2 visits").arg(wallS, 0, 'f', 1).arg(f.visits));
+    print(QStringLiteral("ran %1 s: %2 visits; load average at the end: %3")
+              .arg(wallS, 0, 'f', 1)
+              .arg(f.visits)
+              .arg(loadAverage()));
     print(QStringLiteral("commands sent (received by the simulators): %1 (%2); replies sent "
                          "by the simulators: %3")
               .arg(totalCommands)
