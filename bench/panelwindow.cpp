@@ -1,0 +1,17 @@
+// The panel program's start-up, exactly as the tool starts, reporting when its window is
+// painted: the subject of the start-up measurement.
+#include "bench/shownprobe.h"
+#include "link/form1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    zuno::Form1 window;
+    window.load();
+    window.show();
+    zuno::bench::reportWhenShown(window);
+    return app.exec();
+}
