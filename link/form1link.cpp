@@ -219,7 +219,10 @@ void Form1::Timer1_Timer()
         return;
     SendText = repeatCommand(RepeatKey) + '\r';
     Hyouji(SendText, kTransmit);
-    Timer1.start();
+    // Still running, the repeat timer already counts the next interval from this tick's due
+    // time; restarting it here would add each tick's latency to every interval.
+    if (!Timer1.isActive())
+        Timer1.start();
 }
 
 void Form1::Timer2_Timer()

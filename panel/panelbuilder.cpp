@@ -5,6 +5,7 @@
 #include "panel/paneltable.h"
 
 #include <QApplication>
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <algorithm>
+#include <algorithm>
 #include <vector>
 
 namespace zuno {
@@ -139,7 +142,15 @@ PanelFace choosePanelFace()
         if (!candidates.contains(family) && isInstalled(family))
             candidates.append(family);
     }
-    const std::vector<CaptionBox> captions = panelCaptions();
+    std::vector<CaptionBox> captions = panelCaptions();
+    // The most crowded captions first, so a face that is too wide fails on its first checks
+    // instead of after measuring every caption (this runs at every start).
+    auto crowding = [](const CaptionBox& c) {
+        return c.text.size() * c.pointSize / std::max(1.0, c.box.width());
+    };
+    std::stable_sort(
+        captions.begin(), captions.end(),
+        [&](const CaptionBox& a, const CaptionBox& b) { return crowding(a) > crowding(b); });
     for (const QString& family : candidates) {
         if (allCaptionsFit(family, 1.0, captions))
             return {family, 1.0};
