@@ -280,9 +280,7 @@ void repeatCadence(Form1& form, Pty& pty, int repeats)
                 .arg(extra)
                 .arg(afterRelease),
             missed == 0 && extra == 0 && afterRelease == 0);
-    addInfo(QStringLiteral("a drift-free 100 ms schedule makes %1 sends in that time: every tick "
-                           "restarts Timer1, so each interval carries that tick's latency")
-                .arg(nominal));
+    addInfo(QStringLiteral("a drift-free 100 ms schedule makes %1 sends in that time").arg(nominal));
     addNote(QStringLiteral("last send %1 ms before the release (target: within one interval, "
                            "none after)")
                 .arg(releaseLagMs, 0, 'f', 2),
