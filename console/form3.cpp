@@ -4,6 +4,7 @@
 #include "console/commandextraction.h"
 #include "link/form1.h"
 #include "panel/panelbuilder.h"
+#include "panel/paneltable.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 namespace zuno {
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
 constexpr int kClientWidthTwips = 10005;
 // The designed client area is 4215 twips high; the console opens cut just below the list row.
 constexpr int kClientHeightTwips = 2020;
@@ -27,12 +27,6 @@ constexpr QColor kHintColour{255, 0, 0};
 constexpr qreal kCaptionPoints = 9.75;
 constexpr qreal kSmallestCaptionPoints = 7.5;
 constexpr qreal kCaptionPointStep = 0.25;
-
-QRect twips(int left, int top, int width, int height)
-{
-    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-            height / kTwipsPerPixel};
-}
 
 // Captions use the panel's bold 9.75-point face.
 QFont captionFont()
@@ -137,14 +131,7 @@ void Form3::buildControls()
     Combo2 = buildList("Combo2", CatalogueList::Set, 2880, 8655, true);
     Combo3 = buildList("Combo3", CatalogueList::Read, 3360, 8655, true);
 
-    QWidget::setTabOrder(Combo1, Command1);
-    QWidget::setTabOrder(Command1, Command2);
-    QWidget::setTabOrder(Command2, Command3);
-    QWidget::setTabOrder(Command3, Text1);
-    QWidget::setTabOrder(Text1, Command4);
-    QWidget::setTabOrder(Command4, Command5);
-    QWidget::setTabOrder(Command5, Combo2);
-    QWidget::setTabOrder(Combo2, Combo3);
+    setTabChain({Combo1, Command1, Command2, Command3, Text1, Command4, Command5, Combo2, Combo3});
 
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);

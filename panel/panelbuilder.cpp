@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <algorithm>
-#include <algorithm>
 #include <vector>
 
 namespace zuno {
@@ -392,6 +391,16 @@ QIcon panelIcon()
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/zuno-%1.png").arg(size));
     return icon;
+}
+
+void setTabChain(std::initializer_list<QWidget*> chain)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* widget : chain) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
 }
 
 } // namespace zuno

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include <QColor>
 #include <QFont>
 #include <QHash>
@@ -32,6 +34,9 @@ PanelWidgets buildPanel(QWidget* form);
 // The panel's typeface at this size and weight: the design face where it is
 // installed, otherwise the first sans-serif face in which every caption of the
 // panel fits its control.
+// Sets the Tab order of the widgets to the order given.
+void setTabChain(std::initializer_list<QWidget*> chain);
+
 QFont panelFont(double pointSize, bool bold);
 
 // The window's own icon: a small projector, at 16 to 256 pixels.

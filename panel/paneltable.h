@@ -105,4 +105,10 @@ inline constexpr int kTwipsPerPixel = 15;
 // controls that touch in twips (the read column) also touch in pixels.
 QRect pixelRect(TwipRect rect);
 
+// The same for a control given as Left, Top, Width, Height in twips.
+inline QRect twips(int left, int top, int width, int height)
+{
+    return pixelRect({left, top, width, height});
+}
+
 } // namespace zuno

@@ -2,6 +2,7 @@
 
 #include "link/mscomm.h"
 #include "link/portnaming.h"
+#include "panel/panelbuilder.h"
 #include "panel/paneltable.h"
 #include "settings/portsettings.h"
 #include "settings/retrycomport.h"
@@ -18,11 +19,6 @@
 namespace zuno {
 
 namespace {
-QRect twips(int left, int top, int width, int height)
-{
-    return pixelRect({left, top, width, height});
-}
-
 template <typename W> W* place(QWidget* parent, const char* name, const QString& text, QRect rect)
 {
     auto* widget = new W(text, parent);
@@ -55,9 +51,10 @@ void Form2::buildControls()
     // just below it keep their places.
     for (QGroupBox* frame : {frame1, frame2}) {
         frame->setFocusPolicy(Qt::NoFocus);
-        frame->setStyleSheet(QStringLiteral(
-            "QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
-            "QGroupBox::title { subcontrol-origin: margin; left: 6px; top: -1px; padding: 0 2px; }"));
+        frame->setStyleSheet(
+            QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
+                           "QGroupBox::title { subcontrol-origin: margin; left: 6px; top: -1px; "
+                           "padding: 0 2px; }"));
     }
 
     Text1 = new QLineEdit(QStringLiteral("0"), frame2);
@@ -87,15 +84,8 @@ void Form2::buildControls()
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
 
-    QWidget::setTabOrder(Text1, Option1);
-    QWidget::setTabOrder(Option1, Option2);
-    QWidget::setTabOrder(Option2, Option3);
-    QWidget::setTabOrder(Option3, Option4);
-    QWidget::setTabOrder(Option4, Option5);
-    QWidget::setTabOrder(Option5, Option6);
-    QWidget::setTabOrder(Option6, Option7);
-    QWidget::setTabOrder(Option7, Command1);
-    QWidget::setTabOrder(Command1, Command2);
+    setTabChain(
+        {Text1, Option1, Option2, Option3, Option4, Option5, Option6, Option7, Command1, Command2});
 
     connect(Option1, &QRadioButton::clicked, this, [] { BaudCode = kBaud9600; });
     connect(Option2, &QRadioButton::clicked, this, [] { BaudCode = kBaud19200; });
