@@ -1,4 +1,5 @@
-#include "link/form1.h"
+#include "serial/seriallink.h"
+#include "ui/panelwindow.h"
 
 #include <QApplication>
 
@@ -7,8 +8,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // Button fills show as designed under Fusion on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
-    zuno::Form1 window;
-    window.load();
+    zuno::SerialLink link;
+    zuno::PanelWindow window(link);
+    window.start();
     window.show();
     return app.exec();
 }

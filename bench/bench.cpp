@@ -6,7 +6,7 @@
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
 #include "link/form1.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -7,7 +7,7 @@
 #include "bench/wirewatch.h"
 #include "link/form1.h"
 #include "panel/buttontable.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

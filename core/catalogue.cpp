@@ -1,9 +1,9 @@
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 
 #include <QList>
 #include <array>
 
-// The list texts are generated at build time from console/catalogue/*.txt: one item per
+// The list texts are generated at build time from core/catalogue/*.txt: one item per
 // line, every line ended by LF. Each array holds the file's bytes followed by a zero that
 // is not counted in its size.
 namespace zuno::embedded {

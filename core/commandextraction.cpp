@@ -1,4 +1,4 @@
-#include "console/commandextraction.h"
+#include "core/commandextraction.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "link/echo.h"
+#include "core/echorendering.h"
 
 namespace zuno {
 

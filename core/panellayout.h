@@ -1,21 +1,20 @@
 #pragma once
 
-#include "panel/buttontable.h"
+#include "core/buttontable.h"
 
 #include <QByteArray>
 #include <QRect>
 #include <QStringView>
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 namespace zuno {
 
 // Where a frame or label takes its background from.
 enum class PanelBackground
 {
-    ButtonFace,          // the desktop's button face (system colour 15)
-    InactiveCaptionText, // the desktop's inactive caption text colour (system colour 19)
+    ButtonFace,          // the desktop's button face
+    InactiveCaptionText, // the desktop's inactive caption text colour
     Rgb                  // the explicit colour given with it
 };
 
@@ -26,23 +25,38 @@ enum class LabelAlign
     Right
 };
 
+// What a label of the panel is for: most are fixed titles; the lines and legends are written
+// while the panel runs.
+enum class LabelRole
+{
+    Title,
+    TxdLine,
+    RxdLine,
+    StatusLine,
+    CrLegend,
+    SpaceLegend,
+    AckLegend,
+};
+
 // Text colour of a label that uses the desktop's button text colour.
 inline constexpr std::uint32_t kButtonText = 0xFFFFFFFFu;
 
-// A group frame: a plain box without a caption; its title is a label inside it.
+// A group's frame: a plain box without a caption; its title is a label inside it.
 struct FrameSpec
 {
-    const char* name; // "Frame1" ... "Frame20"
-    TwipRect rect;    // relative to the window's client area
+    PanelGroup group;
+    const char* objectName; // "powerFrame"
+    TwipRect rect;          // relative to the window's client area
     PanelBackground background;
 };
 
 struct LabelSpec
 {
-    const char* name;      // "Label1" ...
-    const char* container; // "Frame1" ... or "" on the window
-    const char* text;      // "" for the echo and status lines
-    TwipRect rect;         // relative to the container
+    const char* objectName; // "powerTitle", "txdLine" ...
+    LabelRole role;
+    PanelGroup group;
+    const char* text; // "" for the echo and status lines
+    TwipRect rect;
     PanelBackground background;
     std::uint32_t backRgb; // 0xRRGGBB, used with PanelBackground::Rgb
     std::uint32_t textRgb; // 0xRRGGBB or kButtonText
@@ -54,16 +68,17 @@ struct LabelSpec
 };
 
 // One of the six address options; the prefix is what goes in front of every command.
-struct OptionSpec
+struct AddressOptionSpec
 {
-    const char* name;      // "Option1" ... "Option6"
-    const char* container; // "Frame8"
-    const char* caption;   // "SINGLE", "ALL", "001" ...
-    TwipRect rect;         // relative to the container
-    const char* prefix;    // "", "AFFF", "A001" ... "A004"
+    const char* objectName; // "singleOption"
+    const char* caption;    // "SINGLE", "ALL", "001" ...
+    TwipRect rect;          // relative to the address frame
+    const char* prefix;     // "", "AFFF", "A001" ... "A004"
     double pointSize;
     bool bold;
 };
+
+inline constexpr int kAddressOptionCount = 6;
 
 // The panel's sixteen frames in reading order.
 std::span<const FrameSpec> panelFrames();
@@ -71,38 +86,32 @@ std::span<const FrameSpec> panelFrames();
 // Every label of the panel: frame titles, echo and status lines, legends.
 std::span<const LabelSpec> panelLabels();
 
-// The six address options in order; the first is selected at start.
-std::span<const OptionSpec> addressOptions();
+// The six address options in order; the first, "SINGLE", is selected at start.
+std::span<const AddressOptionSpec> addressOptions();
 
-// The prefix that the address option with this design name puts in front of every
-// command; empty for "SINGLE" and for a name that is no address option.
-QByteArray addressPrefixOf(QStringView optionName);
+// The option (0 to 5) whose prefix is exactly (case-sensitive) this text; -1 for any other text.
+// The empty text is "SINGLE".
+int addressOptionOf(QByteArrayView prefix);
 
-// True when text is exactly (case-sensitive) one of the prefixes the address row
-// offers: "AFFF", "A001", "A002", "A003", "A004".
+// True when text is exactly one of the prefixes the address row offers: "AFFF", "A001" ...
+// "A004".
 bool isKnownAddressPrefix(QStringView text);
 
-// Stands in the Tab order for whichever address option is selected: Tab visits
-// only the selected option of the group.
-inline constexpr std::string_view kAddressOptionsTabStop = "Option1..Option6";
+// The buttons in the order the Tab key visits them, starting at POWER "On". The selected
+// address option comes in at kAddressRowTabPosition, before the button there.
+std::span<const PanelButton> panelTabOrder();
+inline constexpr int kAddressRowTabPosition = 48;
 
-// The design names in the order the Tab key visits them, starting at Command17.
-std::span<const std::string_view> panelTabOrder();
-
-// The frame or label with this design name, or nullptr.
-const FrameSpec* findFrame(std::string_view name);
-const LabelSpec* findLabel(std::string_view name);
-
-// The client area of the panel window, and its height with only the upper
-// part (down to END) in view.
+// The client area of the panel window, and its height with only the upper part (down to END)
+// in view.
 inline constexpr int kPanelWidthTwips = 10185;
 inline constexpr int kPanelFullHeightTwips = 7620;
 inline constexpr int kPanelCompactHeightTwips = 4520;
 
 inline constexpr int kTwipsPerPixel = 15;
 
-// Pixel rectangle of a twip rectangle. The edges are rounded, not the size, so
-// controls that touch in twips (the read column) also touch in pixels.
+// Pixel rectangle of a twip rectangle. The edges are rounded, not the size, so controls that
+// touch in twips (the read column) also touch in pixels.
 QRect pixelRect(TwipRect rect);
 
 // The same for a control given as Left, Top, Width, Height in twips.

@@ -1,13 +1,13 @@
-#include "link/rxbuffer.h"
+#include "core/replycollection.h"
 
 #include <algorithm>
 
 namespace zuno {
 
-void appendReceived(QByteArray& rxBuffer, QByteArrayView incoming)
+void appendReceived(QByteArray& collection, QByteArrayView incoming)
 {
-    const qsizetype room = std::max<qsizetype>(0, kRxBufferLimit - rxBuffer.size());
-    rxBuffer.append(incoming.first(std::min(room, incoming.size())));
+    const qsizetype room = std::max<qsizetype>(0, kReplyCollectionLimit - collection.size());
+    collection.append(incoming.first(std::min(room, incoming.size())));
 }
 
 } // namespace zuno

@@ -1,4 +1,4 @@
-#include "link/replydecoder.h"
+#include "core/replydecoder.h"
 
 #include <algorithm>
 #include <span>

@@ -1,4 +1,4 @@
-#include "settings/storednumber.h"
+#include "core/storednumber.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 // The console's command extraction: whatever the text box or an item holds, the bytes sent
 // are the text before the first "[" (one byte per character) and exactly one CR at the end.
-#include "console/commandextraction.h"
+#include "core/commandextraction.h"
 #include "fuzz/fuzzcheck.h"
 
 #include <QList>

@@ -1,28 +1,38 @@
-// The receive path as the panel drives it: arbitrary bytes arrive in arbitrary pieces under an
-// arbitrary last panel command; each piece is collected (appendReceived), the collection is
-// rendered (renderEcho) and decoded (decodeReply), and each step is checked against rules read
-// from the received bytes themselves.
+// The receive path of the real exchange engine: arbitrary bytes arrive in arbitrary pieces after
+// an arbitrary panel command; after every piece the RxD line, the legends and the status line
+// are checked against rules read from the received bytes themselves.
 //
-// Input: one selector byte for the last command, then records. A record is a control byte c:
-//   0xFF   a transmit: the collection starts anew
-//   0xFE   nothing (kept so that older inputs keep their meaning)
+// Input: one selector byte for the panel command, then records. A record is a control byte c:
+//   0xFF   the panel command goes out again: the collection starts anew
+//   0xFE   the reply window closes (the reply timer's tick)
 //   else   a piece of (c & 0x3F) bytes that follow, delivered by the top two bits as
 //          00 one event, 01 one event per byte, 10 the piece 100 times in one event,
 //          11 one event and then an event that brings nothing.
-// Selector: 0..7 pick CR0, CR1, CR3, CR4, CR6 (the decoded reads), CRA (echoed only), CR0 without
-// its CR and cr0 (case differs); 0x80 | n takes the next n bytes as the command itself.
+// Selector: 0..7 pick CR0, CR1, CR3, CR4, CR6 (the decoded reads), CRA (echoed only), C00 and cr0
+// (case differs); 0x80 | n takes the next n bytes as the command itself.
+#include "core/echorendering.h"
+#include "core/exchange.h"
+#include "core/link.h"
+#include "core/replycollection.h"
 #include "fuzz/fuzzcheck.h"
-#include "link/echo.h"
-#include "link/replydecoder.h"
-#include "link/rxbuffer.h"
 
 #include <QByteArrayList>
+#include <QCoreApplication>
 #include <algorithm>
 
 using zuno::fuzz::require;
-using Kind = zuno::StatusLineUpdate::Kind;
 
 namespace {
+
+// Takes every write; the bytes a test lets arrive are emitted as received.
+class SilentLink : public zuno::Link
+{
+  public:
+    void open(int, int) override { emit opened(); }
+    void close() override {}
+    bool isOpen() const override { return true; }
+    bool write(QByteArrayView) override { return true; }
+};
 
 // Neither a control nor a non-ASCII character, nor one above "z".
 bool plain(const QString& text)
@@ -31,81 +41,91 @@ bool plain(const QString& text)
                        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7A; });
 }
 
-// When the decoder must act, read from the bytes rather than from the rendering it works on.
-Kind expectedKind(const QByteArray& command, const QByteArray& rx)
+enum class Effect
+{
+    Unchanged,
+    Replace,
+    Append
+};
+
+// What the decoder must do to the status line, read from the bytes rather than from the
+// rendering it works on.
+Effect expectedEffect(const QByteArray& command, const QByteArray& rx)
 {
     static const QByteArrayList power =
         QByteArray("00 80 40 20 10 08 18 28 48 88 21 81").split(' ');
     static const QByteArrayList reversal = QByteArray("11 10 01 00").split(' ');
     const bool input = !rx.isEmpty() && rx[0] >= '1' && rx[0] <= '5';
-    if ((command == "CR0\r" && power.contains(rx.left(2))) || (command == "CR1\r" && input) ||
-        (command == "CR4\r" && reversal.contains(rx.left(2))) ||
-        (command == "CR6\r" && rx.size() == 18))
-        return Kind::Replace;
-    return command == "CR3\r" && rx.size() == 6 ? Kind::Append : Kind::Unchanged;
+    if ((command == "CR0" && power.contains(rx.left(2))) || (command == "CR1" && input) ||
+        (command == "CR4" && reversal.contains(rx.left(2))) ||
+        (command == "CR6" && rx.size() == 18))
+        return Effect::Replace;
+    return command == "CR3" && rx.size() == 6 ? Effect::Append : Effect::Unchanged;
 }
 
-// What the panel holds since its last transmit.
-struct Collection
+// Every byte received since the panel command went out, without bound.
+struct Received
 {
-    QByteArray rx;            // RxBuffer
-    QByteArray sinceTransmit; // every byte received, without bound
-    QString lastEcho;
+    QByteArray sinceTransmit;
+    QString lastRxd;
 };
 
-// One communication event as the panel's receive handler takes it: append, skip the redraw when
-// nothing was added, render, decode.
-void receive(const QByteArray& command, Collection& collection, const QByteArray& piece)
+void checkPiece(zuno::Exchange& exchange, const QByteArray& command, Received& received,
+                const QString& statusBefore)
 {
-    auto& [rx, sinceTransmit, lastEcho] = collection;
-    const qsizetype before = rx.size();
-    zuno::appendReceived(rx, piece);
-    sinceTransmit += piece;
-    require(rx == sinceTransmit.first(std::min(sinceTransmit.size(), zuno::kRxBufferLimit)),
+    const QByteArray rx = exchange.collected();
+    require(rx == received.sinceTransmit.first(
+                      std::min(received.sinceTransmit.size(), zuno::kReplyCollectionLimit)),
             "the collection is the first bytes since the transmit, up to its bound");
-    if (rx.size() == before && before > 0)
+    const QString text = exchange.rxd();
+    if (rx.isEmpty())
         return;
-
-    const zuno::EchoRendering echo = zuno::renderEcho(rx);
-    const QString& text = echo.text;
     require(text.size() ==
                 1 + 2 * rx.size() + 5 * rx.count(0x06) + 4 * rx.count('\r') + 5 * rx.count('\n'),
             "a blank, then two characters for an ordinary byte, ACK 7, CR 6, LF 7");
     require(text.startsWith(u' ') && text.endsWith(u' ') && plain(text),
             "a rendering is blank-framed and holds no control or non-ASCII character");
-    require(text.startsWith(lastEcho), "a longer collection extends the earlier rendering");
-    require(echo.showAck == rx.contains(0x06) && echo.showCr == rx.contains('\r') &&
-                echo.showSpace == rx.contains(' '),
-            "a legend shows exactly when its byte came");
-    lastEcho = text;
+    require(text.startsWith(received.lastRxd), "a longer collection extends the earlier rendering");
+    received.lastRxd = text;
 
-    const zuno::StatusLineUpdate update = zuno::decodeReply(command, text, rx.size());
-    require(update.kind == expectedKind(command, rx), "the decoder acts exactly when it should");
-    require(plain(update.text), "status text holds no control character");
-    if (update.kind == Kind::Append) {
+    const QString status = exchange.status();
+    require(plain(status), "status text holds no control character");
+    switch (expectedEffect(command, rx)) {
+    case Effect::Unchanged:
+        require(status == statusBefore, "the status line changes only when a decoder acts");
+        break;
+    case Effect::Replace:
+        if (command == "CR6" && std::none_of(rx.begin(), rx.begin() + 17, [](char c) {
+                return c == 0x06 || c == '\r' || c == '\n';
+            })) {
+            // Readings at reply characters 1-5, 7-11 and 13-17, each as the echo shows it.
+            const auto reading = [&rx](qsizetype from) {
+                return zuno::renderEcho(rx.sliced(from, 5)).text.chopped(1) +
+                       QLatin1String(" deg C");
+            };
+            require(status == reading(0) + reading(6) + reading(12) + u' ',
+                    "temperatures show the three readings");
+        }
+        break;
+    case Effect::Append: {
+        require(status.startsWith(statusBefore), "lamp hours are appended to the status line");
+        const QString hours = status.mid(statusBefore.size());
         // The echo less its CR token's last five characters, leading zeros blanked, the unit.
-        require(update.text.size() == text.size() + 4 && update.text.endsWith(u" Hour Use"),
+        require(hours.size() == text.size() + 4 && hours.endsWith(u" Hour Use"),
                 "lamp hours keep the echo's columns");
         for (qsizetype i = 0; i < text.size() - 5; ++i)
-            require(update.text[i] == text[i] || update.text[i] == u' ',
+            require(hours[i] == text[i] || hours[i] == u' ',
                     "lamp hours only blank out characters");
         const QByteArray digits = rx.first(5);
         if (rx[5] == '\r' && std::all_of(digits.begin(), digits.end(),
                                          [](char c) { return c >= '0' && c <= '9'; })) {
-            const int hours = digits.toInt();
-            require(QString(update.text).remove(u' ') ==
-                        (hours ? QString::number(hours) : QString()) + QLatin1String("HourUse"),
+            const int value = digits.toInt();
+            require(QString(hours).remove(u' ') ==
+                        (value ? QString::number(value) : QString()) + QLatin1String("HourUse"),
                     "lamp hours show the figures less their leading zeros");
         }
-    } else if (command == "CR6\r" && update.kind == Kind::Replace &&
-               std::none_of(rx.begin(), rx.begin() + 17,
-                            [](char c) { return c == 0x06 || c == '\r' || c == '\n'; })) {
-        // Readings at reply characters 1-5, 7-11 and 13-17, each as the echo shows it.
-        const auto reading = [&rx = collection.rx](qsizetype from) {
-            return zuno::renderEcho(rx.sliced(from, 5)).text.chopped(1) + QLatin1String(" deg C");
-        };
-        require(update.text == reading(0) + reading(6) + reading(12) + u' ',
-                "temperatures show the three readings");
+        break;
+    }
     }
 }
 
@@ -113,8 +133,12 @@ void receive(const QByteArray& command, Collection& collection, const QByteArray
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const char* const kCommands[] = {"CR0\r", "CR1\r", "CR3\r", "CR4\r",
-                                            "CR6\r", "CRA\r", "CR0",   "cr0\r"};
+    static int argc = 1;
+    static char name[] = "fuzz_receive";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static const char* const kCommands[] = {"CR0", "CR1", "CR3", "CR4",
+                                            "CR6", "CRA", "C00", "cr0"};
     if (size == 0)
         return 0;
     const auto* bytes = reinterpret_cast<const char*>(data);
@@ -125,13 +149,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             QByteArray(bytes + at, qsizetype(std::min<std::size_t>(data[0] & 0x7F, size - at)));
         at += command.size();
     }
-    Collection collection;
-    const auto event = [&](const QByteArray& piece) { receive(command, collection, piece); };
+    SilentLink link;
+    zuno::Exchange exchange(link);
+    exchange.transmit(command);
+    Received received;
+    const auto event = [&](const QByteArray& piece) {
+        const QString statusBefore = exchange.status();
+        received.sinceTransmit += piece;
+        emit link.received(piece);
+        checkPiece(exchange, command, received, statusBefore);
+    };
     while (at < size) {
         const std::uint8_t control = data[at++];
         if (control >= 0xFE) {
             if (control == 0xFF)
-                collection = {};
+                exchange.transmit(command);
+            else
+                exchange.replyTimerFired();
+            require(exchange.collected().isEmpty(), "a new exchange starts with nothing collected");
+            received = {};
             continue;
         }
         const QByteArray piece(bytes + at,

@@ -2,7 +2,7 @@
 // reads into 1..15 or 0 ("no valid port"), a speed code into 96 or 192, and the leading number
 // agrees with a reference that reads the digits with twice the width.
 #include "fuzz/fuzzcheck.h"
-#include "settings/storednumber.h"
+#include "core/storednumber.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 // The port dialog's reading of a typed number: whatever the box holds, the reading is a whole
 // number from 0 to 255 or nothing, and it agrees with a plain reference reading.
 #include "fuzz/fuzzcheck.h"
-#include "settings/storednumber.h"
+#include "core/storednumber.h"
 
 #include <optional>
 

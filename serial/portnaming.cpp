@@ -1,7 +1,7 @@
-#include "link/portnaming.h"
+#include "serial/portnaming.h"
 
-#include "settings/settingsstore.h"
-#include "settings/storednumber.h"
+#include "serial/settingsstore.h"
+#include "core/storednumber.h"
 
 namespace zuno {
 

@@ -1,4 +1,4 @@
-#include "settings/settingsstore.h"
+#include "serial/settingsstore.h"
 
 #include <QDir>
 #include <QFile>

@@ -8,7 +8,7 @@ namespace zuno {
 // On Linux this is $XDG_CONFIG_HOME/ZUNO.conf, on Windows the user's registry branch.
 namespace SettingsStore {
 
-inline constexpr char kSection[] = "StartUP";
+inline constexpr char kStartUpSection[] = "StartUP";
 inline constexpr char kComPortKey[] = "ComPort";
 inline constexpr char kBaudRateKey[] = "BaudRate";
 inline constexpr char kAddressKey[] = "ADRESS";

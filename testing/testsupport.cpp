@@ -1,4 +1,4 @@
-#include "testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // rendered offscreen, with a sample exchange on the echo and status lines.
 #include "link/form1.h"
 #include "settings/portsettings.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "panel/arrowpicture.h"
+#include "ui/arrowpicture.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/buttontable.h"
+#include "core/buttontable.h"
 
 #include <QImage>
 

@@ -1,10 +1,11 @@
-#include "console/form3.h"
+#include "ui/commandconsole.h"
 
-#include "console/catalogue.h"
-#include "console/commandextraction.h"
-#include "link/form1.h"
-#include "panel/panelbuilder.h"
-#include "panel/paneltable.h"
+#include "core/catalogue.h"
+#include "core/commandextraction.h"
+#include "core/exchange.h"
+#include "core/panellayout.h"
+#include "ui/panelbuilder.h"
+#include "ui/panelface.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -22,11 +23,13 @@ constexpr int kClientWidthTwips = 10005;
 constexpr int kClientHeightTwips = 2020;
 // All three lists share one place below the hints once loaded.
 constexpr int kListTopTwips = 1560;
-// The panel's own start-up intervals, restored when the console goes.
 constexpr QColor kHintColour{255, 0, 0};
 constexpr qreal kCaptionPoints = 9.75;
 constexpr qreal kSmallestCaptionPoints = 7.5;
 constexpr qreal kCaptionPointStep = 0.25;
+// What the edit parts of the set and read lists read: the lists' own names, never an item.
+constexpr char kSetListEditText[] = "Combo2";
+constexpr char kReadListEditText[] = "Combo3";
 
 // Captions use the panel's bold 9.75-point face.
 QFont captionFont()
@@ -88,23 +91,34 @@ bool isEnterKey(const QEvent* event)
 }
 } // namespace
 
-Form3::Form3(Form1& panel)
+CommandConsole::CommandConsole(Exchange& exchange)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_panel(panel)
+      m_exchange(exchange)
 {
-    setObjectName(QStringLiteral("Form3"));
+    setObjectName(QStringLiteral("commandConsole"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Command List"));
     buildControls();
-    load();
+
+    basicList->show();
+    setList->hide();
+    readList->hide();
+    parameterHint->hide();
+    crHint->hide();
+    basicList->setCurrentIndex(0);
+    chooseBasic();
+    takeChosenItem(basicList);
+    for (QComboBox* list : {basicList, setList, readList})
+        list->move(list->x(), kListTopTwips / kTwipsPerPixel);
+    basicList->setFocus();
 }
 
-// The controls outlive this body: hiding the window on the way out moves the focus, and
-// a list's edit part may report a choice then. Nothing may reach the handlers any more.
-Form3::~Form3()
+// The controls outlive this body: hiding the window on the way out moves the focus, and a
+// list's edit part may report a choice then. Nothing may reach the handlers any more.
+CommandConsole::~CommandConsole()
 {
-    for (QComboBox* list : {Combo2, Combo3}) {
+    for (QComboBox* list : {setList, readList}) {
         list->removeEventFilter(this);
         list->lineEdit()->removeEventFilter(this);
     }
@@ -112,56 +126,62 @@ Form3::~Form3()
         control->disconnect(this);
 }
 
-void Form3::buildControls()
+void CommandConsole::buildControls()
 {
-    Command3 = button(this, "Command3", "Basic Command List", twips(120, 120, 2415, 375));
-    Command4 = button(this, "Command4", "Expand Command List", twips(2760, 120, 2655, 375));
-    Command5 = button(this, "Command5", "Expand Read Command List", twips(5760, 120, 3015, 375));
-    Command1 = button(this, "Command1", "SEND", twips(9000, 680, 855, 375));
-    Command2 = button(this, "Command2", "CLOSE", twips(9000, 1320, 855, 375));
+    basicListButton = button(this, "basicListButton", "Basic Command List",
+                             twips(120, 120, 2415, 375));
+    setListButton = button(this, "setListButton", "Expand Command List",
+                           twips(2760, 120, 2655, 375));
+    readListButton = button(this, "readListButton", "Expand Read Command List",
+                            twips(5760, 120, 3015, 375));
+    sendButton = button(this, "sendButton", "SEND", twips(9000, 680, 855, 375));
+    closeButton = button(this, "closeButton", "CLOSE", twips(9000, 1320, 855, 375));
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twips(120, 720, 8655, 300));
+    commandBox = new QLineEdit(this);
+    commandBox->setObjectName(QStringLiteral("commandBox"));
+    commandBox->setGeometry(twips(120, 720, 8655, 300));
 
-    Label2 = hint(this, "Label2", "[CR] :Carriage Return Code (0x0D)", twips(240, 1200, 3975, 300));
-    Label1 = hint(this, "Label1", "% :Parameter (0-9).", twips(4560, 1200, 2895, 300));
+    crHint = hint(this, "crHint", "[CR] :Carriage Return Code (0x0D)",
+                  twips(240, 1200, 3975, 300));
+    parameterHint = hint(this, "parameterHint", "% :Parameter (0-9).", twips(4560, 1200, 2895, 300));
 
-    Combo1 = buildList("Combo1", CatalogueList::Basic, 2400, 5055, false);
-    Combo2 = buildList("Combo2", CatalogueList::Set, 2880, 8655, true);
-    Combo3 = buildList("Combo3", CatalogueList::Read, 3360, 8655, true);
+    basicList = buildList("basicList", CatalogueList::Basic, 2400, 5055, nullptr);
+    setList = buildList("setList", CatalogueList::Set, 2880, 8655, kSetListEditText);
+    readList = buildList("readList", CatalogueList::Read, 3360, 8655, kReadListEditText);
 
-    setTabChain({Combo1, Command1, Command2, Command3, Text1, Command4, Command5, Combo2, Combo3});
+    setTabChain({basicList, sendButton, closeButton, basicListButton, commandBox, setListButton,
+                 readListButton, setList, readList});
 
-    connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
-    connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
-    connect(Text1, &QLineEdit::textChanged, this, &Form3::Text1_Change);
-    // Every choice by the user (mouse, arrow keys, wheel, typed initial) arrives as
-    // "activated", once per step; choices made from code call the handlers directly.
-    connect(Combo1, &QComboBox::activated, this, &Form3::Combo1_Click);
-    connect(Combo2, &QComboBox::activated, this, &Form3::Combo2_Click);
-    connect(Combo3, &QComboBox::activated, this, &Form3::Combo3_Click);
+    connect(sendButton, &QPushButton::clicked, this, &CommandConsole::send);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(basicListButton, &QPushButton::clicked, this, [this] { switchToList(basicList); });
+    connect(setListButton, &QPushButton::clicked, this, [this] { switchToList(setList); });
+    connect(readListButton, &QPushButton::clicked, this, [this] { switchToList(readList); });
+    connect(commandBox, &QLineEdit::textChanged, this, &CommandConsole::takeTypedCommand);
+    // Every choice by the user (mouse, arrow keys, wheel, typed initial) arrives as "activated",
+    // once per step; choices made from code call the handlers directly.
+    connect(basicList, &QComboBox::activated, this, &CommandConsole::chooseBasic);
+    connect(setList, &QComboBox::activated, this, &CommandConsole::chooseSet);
+    connect(readList, &QComboBox::activated, this, &CommandConsole::chooseRead);
 
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 }
 
-// The set and read lists are drop-down combos whose edit part only ever shows the list's
-// name: what is typed there changes nothing, and only a chosen item counts.
-QComboBox* Form3::buildList(const char* name, CatalogueList list, int designTop, int width,
-                            bool showsName)
+// The set and read lists are drop-down combos whose edit part only ever shows the list's name
+// (editText): what is typed there changes nothing, and only a chosen item counts. The basic
+// list (editText null) is a plain drop-down list.
+QComboBox* CommandConsole::buildList(const char* name, CatalogueList list, int designTop,
+                                     int width, const char* editText)
 {
     auto* combo = new QComboBox(this);
     combo->setObjectName(QString::fromLatin1(name));
     combo->setGeometry(twips(120, designTop, width, 300));
     combo->addItems(Catalogue::items(list));
-    if (showsName) {
+    if (editText) {
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setCompleter(nullptr);
-        combo->setEditText(combo->objectName());
+        combo->setEditText(QString::fromLatin1(editText));
         // Keys and focus changes reach the edit part through the combo box as well as directly.
         combo->installEventFilter(this);
         combo->lineEdit()->installEventFilter(this);
@@ -169,145 +189,101 @@ QComboBox* Form3::buildList(const char* name, CatalogueList list, int designTop,
     return combo;
 }
 
-void Form3::load()
-{
-    Combo1->show();
-    Combo2->hide();
-    Combo3->hide();
-    Label1->hide();
-    Label2->hide();
-    Combo1->setCurrentIndex(0);
-    Combo1_Click();
-    takeChosenItem(Combo1);
-    for (QComboBox* list : {Combo1, Combo2, Combo3})
-        list->move(list->x(), kListTopTwips / kTwipsPerPixel);
-    Combo1->setFocus();
-}
-
-// Command extraction on the chosen item: the bytes to send, and the text box shows the
-// command with "[CR]" (whose own change step then arrives at the same bytes).
-void Form3::takeChosenItem(QComboBox* list)
+// Command extraction on the chosen item: the bytes to send, and the text box shows the command
+// with "[CR]" (whose own change step then arrives at the same bytes).
+void CommandConsole::takeChosenItem(QComboBox* list)
 {
     // The item's own text: an editable list's current text is its edit part.
     const ExtractedCommand extracted = extractFromItem(list->itemText(list->currentIndex()));
-    ConsoleCommand = extracted.consoleCommand;
-    Text1->setText(extracted.textBoxText);
+    m_commandToSend = extracted.consoleCommand;
+    commandBox->setText(extracted.textBoxText);
     if (list->isEditable())
-        list->setEditText(list->objectName());
+        showListName(list);
 }
 
-void Form3::Combo1_Click()
+// Puts the set or read list's name back into its edit part.
+void CommandConsole::showListName(QComboBox* list)
 {
-    Label2->show();
-    takeChosenItem(Combo1);
+    list->setEditText(QString::fromLatin1(list == setList ? kSetListEditText : kReadListEditText));
 }
 
-void Form3::Combo2_Click()
+void CommandConsole::chooseBasic()
 {
-    Label2->show();
+    crHint->show();
+    takeChosenItem(basicList);
+}
+
+void CommandConsole::chooseSet()
+{
+    crHint->show();
     // "%" anywhere in the item, description included, offers the text box for the digits.
-    if (Combo2->itemText(Combo2->currentIndex()).contains(QLatin1Char('%'))) {
-        Label1->show();
-        Text1->setFocus();
+    if (setList->itemText(setList->currentIndex()).contains(QLatin1Char('%'))) {
+        parameterHint->show();
+        commandBox->setFocus();
     } else {
-        Label1->hide();
+        parameterHint->hide();
     }
-    takeChosenItem(Combo2);
+    takeChosenItem(setList);
 }
 
-void Form3::Combo3_Click()
+void CommandConsole::chooseRead()
 {
-    Label2->show();
-    takeChosenItem(Combo3);
+    crHint->show();
+    takeChosenItem(readList);
 }
 
-void Form3::Text1_Change()
+void CommandConsole::takeTypedCommand()
 {
-    ConsoleCommand = consoleCommandFrom(Text1->text());
+    m_commandToSend = consoleCommandFrom(commandBox->text());
 }
 
-void Form3::switchToList(QComboBox* list)
+// A list button shows its list alone and chooses its first item, as a choice by the user would.
+void CommandConsole::switchToList(QComboBox* list)
 {
-    for (QComboBox* other : {Combo1, Combo2, Combo3}) {
+    for (QComboBox* other : {basicList, setList, readList}) {
         if (other != list)
             other->hide();
     }
     list->show();
     list->setCurrentIndex(0);
-    if (list == Combo1)
-        Combo1_Click();
-    else if (list == Combo2)
-        Combo2_Click();
+    if (list == basicList)
+        chooseBasic();
+    else if (list == setList)
+        chooseSet();
     else
-        Combo3_Click();
+        chooseRead();
     takeChosenItem(list);
 }
 
-void Form3::Command3_Click()
+void CommandConsole::send()
 {
-    switchToList(Combo1);
+    m_exchange.sendFromConsole(m_commandToSend);
+    parameterHint->hide();
+    crHint->hide();
 }
 
-void Form3::Command4_Click()
-{
-    switchToList(Combo2);
-}
-
-void Form3::Command5_Click()
-{
-    switchToList(Combo3);
-}
-
-// SEND: both panel timers count their full interval from this transmission.
-void Form3::Command1_Click()
-{
-    m_panel.Timer2.stop();
-    m_panel.Timer4.stop();
-    m_panel.Hyouji(ConsoleCommand, Form1::kTransmit);
-    Label1->hide();
-    Label2->hide();
-    m_panel.Timer2.start();
-    m_panel.Timer4.start();
-}
-
-void Form3::Command2_Click()
-{
-    close();
-}
-
-void Form3::closeEvent(QCloseEvent* event)
+void CommandConsole::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    // The console is gone from the screen before the panel is touched; the object itself
-    // goes once control is back in the event loop.
+    // The console is gone from the screen before the panel is touched; the object itself goes
+    // once control is back in the event loop.
     hide();
-    restorePanel();
+    emit closed();
 }
 
-void Form3::restorePanel()
-{
-    m_panel.show();
-    m_panel.raise();
-    m_panel.activateWindow();
-    if (QWidget* frame = m_panel.Frame15())
-        frame->setVisible(true);
-    m_panel.Timer2.setInterval(Form1::kReplyIntervalMs);
-    m_panel.Timer4.setInterval(Form1::kDisplayClearIntervalMs);
-}
-
-// The edit parts of the set and read lists: Enter there would choose an item whose text
-// was typed, and so would leaving the edit part with such a text in it (the combo box
-// looks the text up when editing finishes). Swallowing Enter and putting the name back
-// before the focus leaves keep typing without effect.
-bool Form3::eventFilter(QObject* watched, QEvent* event)
+// The edit parts of the set and read lists: Enter there would choose an item whose text was
+// typed, and so would leaving the edit part with such a text in it (the combo box looks the
+// text up when editing finishes). Swallowing Enter and putting the name back before the focus
+// leaves keep typing without effect.
+bool CommandConsole::eventFilter(QObject* watched, QEvent* event)
 {
     if (isEnterKey(event))
         return true;
     // Only the two lists and their edit parts are watched.
     if (event->type() == QEvent::FocusOut) {
-        for (QComboBox* list : {Combo2, Combo3}) {
+        for (QComboBox* list : {setList, readList}) {
             if (watched == list || watched == list->lineEdit())
-                list->setEditText(list->objectName());
+                showListName(list);
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -10,62 +10,61 @@ class QPushButton;
 
 namespace zuno {
 
-class Form1;
+class Exchange;
 enum class CatalogueList;
 
-// The command list console: three lists of the command catalogue, a text box holding the
-// command to send, and SEND, which hands the command to the panel's transmit routine.
-// Not modal; discarded when closed. Enter and Esc do nothing here.
-class Form3 : public QWidget
+// The command console: the projector's command catalogue in three lists, a text box holding
+// the command to send, and SEND, which hands it to the exchange. Not modal; discarded when
+// closed. Enter and Esc do nothing here.
+class CommandConsole : public QWidget
 {
     Q_OBJECT
   public:
-    // The load steps run here: basic list shown on its first item.
-    explicit Form3(Form1& panel);
-    // Discards the console without touching the panel (the panel's own close does this).
-    ~Form3() override;
+    // Opens on the basic list's first item.
+    explicit CommandConsole(Exchange& exchange);
+    // Discards the console without its closing steps (the panel's own close does this).
+    ~CommandConsole() override;
 
-    // The exact bytes SEND transmits (without the panel's address prefix): the text box's
+    // The exact bytes SEND transmits (the exchange puts the address in front): the text box's
     // command text followed by CR.
-    QByteArray ConsoleCommand;
+    QByteArray commandToSend() const { return m_commandToSend; }
 
-    QPushButton* Command1 = nullptr; // SEND
-    QPushButton* Command2 = nullptr; // CLOSE
-    QPushButton* Command3 = nullptr; // "Basic Command List"
-    QPushButton* Command4 = nullptr; // "Expand Command List"
-    QPushButton* Command5 = nullptr; // "Expand Read Command List"
-    QLineEdit* Text1 = nullptr;
-    QLabel* Label1 = nullptr;    // "%" hint
-    QLabel* Label2 = nullptr;    // "[CR]" hint
-    QComboBox* Combo1 = nullptr; // basic commands
-    QComboBox* Combo2 = nullptr; // set commands
-    QComboBox* Combo3 = nullptr; // read commands
+    QPushButton* sendButton = nullptr;
+    QPushButton* closeButton = nullptr;
+    QPushButton* basicListButton = nullptr; // "Basic Command List"
+    QPushButton* setListButton = nullptr;   // "Expand Command List"
+    QPushButton* readListButton = nullptr;  // "Expand Read Command List"
+    QLineEdit* commandBox = nullptr;
+    QLabel* parameterHint = nullptr; // "% :Parameter (0-9)."
+    QLabel* crHint = nullptr;        // "[CR] :Carriage Return Code (0x0D)"
+    QComboBox* basicList = nullptr;
+    QComboBox* setList = nullptr;
+    QComboBox* readList = nullptr;
 
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
+  signals:
+    // The console went (CLOSE or its close box): the panel takes back its status line and its
+    // usual timing.
+    void closed();
 
   protected:
-    // The close box does what CLOSE does, so the panel is restored however the console goes.
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls();
     QComboBox* buildList(const char* name, CatalogueList list, int designTop, int width,
-                         bool showsName);
-    void load();
-    void Combo1_Click();
-    void Combo2_Click();
-    void Combo3_Click();
-    void Text1_Change();
+                         const char* editText);
+    void chooseBasic();
+    void chooseSet();
+    void chooseRead();
+    void takeTypedCommand();
     void takeChosenItem(QComboBox* list);
+    void showListName(QComboBox* list);
     void switchToList(QComboBox* list);
-    void restorePanel();
+    void send();
 
-    Form1& m_panel;
+    Exchange& m_exchange;
+    QByteArray m_commandToSend;
 };
 
 } // namespace zuno

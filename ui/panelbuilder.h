@@ -1,14 +1,14 @@
 #pragma once
 
-#include <initializer_list>
+#include "core/buttontable.h"
+#include "core/panellayout.h"
 
 #include <QColor>
-#include <QFont>
-#include <QHash>
 #include <QIcon>
-#include <QList>
-#include <QString>
+#include <array>
+#include <initializer_list>
 
+class QFrame;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -16,28 +16,27 @@ class QWidget;
 
 namespace zuno {
 
-// The controls of the main panel, by design name, as buildPanel laid them out.
-struct PanelWidgets
+// The controls of the panel that the window works with, as buildPanel laid them out.
+struct PanelControls
 {
-    QHash<QString, QPushButton*> buttons; // all 53, by design name
-    QHash<QString, QLabel*> labels;       // every label, by design name
-    QHash<QString, QWidget*> frames;      // Frame1 ... Frame20
-    QList<QRadioButton*> options;         // Option1..Option6 in order, one exclusive group
+    std::array<QPushButton*, kPanelButtonCount> buttons{};
+    std::array<QRadioButton*, kAddressOptionCount> addressOptions{}; // one exclusive group
+    QFrame* statusFrame = nullptr;
+    QLabel* txdLine = nullptr;
+    QLabel* rxdLine = nullptr;
+    QLabel* statusLine = nullptr;
+    QLabel* ackLegend = nullptr;
+    QLabel* crLegend = nullptr;
+    QLabel* spaceLegend = nullptr;
+
+    QPushButton* button(PanelButton id) const { return buttons[std::size_t(id)]; }
 };
 
-// Lays the whole panel out on form (the main window's client widget): frames,
-// titles, lines, legends, the 53 buttons and the address options, with their
-// colours, fonts, Tab order and the initial focus on Command17. Connects no
-// behaviour of its own. Colours show as designed under the Fusion style.
-PanelWidgets buildPanel(QWidget* form);
-
-// The panel's typeface at this size and weight: the design face where it is
-// installed, otherwise the first sans-serif face in which every caption of the
-// panel fits its control.
-// Sets the Tab order of the widgets to the order given.
-void setTabChain(std::initializer_list<QWidget*> chain);
-
-QFont panelFont(double pointSize, bool bold);
+// Lays the whole panel out on `window` (its client widget) from the button and layout tables:
+// frames, titles, lines, legends, the 53 buttons and the address options, with their colours,
+// fonts, Tab order and the keyboard focus on POWER "On". Connects no behaviour of its own.
+// Colours show as designed under the Fusion style.
+PanelControls buildPanel(QWidget* window);
 
 // The window's own icon: a small projector, at 16 to 256 pixels.
 QIcon panelIcon();
@@ -45,8 +44,11 @@ QIcon panelIcon();
 // The window's background, light grey.
 QColor panelWindowColour();
 
-// The colour that the desktop's inactive caption text (system colour 19)
-// stands for on this system: the classic desktop's value, a warm light grey.
+// The colour that the desktop's inactive caption text stands for on this system: the classic
+// desktop's value, a warm light grey.
 QColor inactiveCaptionTextColour();
+
+// Sets the Tab order of the widgets to the order given.
+void setTabChain(std::initializer_list<QWidget*> chain);
 
 } // namespace zuno

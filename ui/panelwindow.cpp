@@ -1,13 +1,10 @@
-#include "link/form1.h"
+#include "ui/panelwindow.h"
 
-#include "console/form3.h"
-#include "panel/buttontable.h"
-#include "panel/panelbuilder.h"
-#include "panel/paneltable.h"
-#include "settings/form2.h"
-#include "settings/portsettings.h"
-#include "settings/settingsstore.h"
-#include "settings/storednumber.h"
+#include "core/link.h"
+#include "core/storednumber.h"
+#include "serial/settingsstore.h"
+#include "ui/commandconsole.h"
+#include "ui/portdialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,125 +12,168 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace zuno {
 
 namespace {
+// The start-up centring works on the design's outer height, whatever the desktop's frame, and
+// lifts the window this much above the middle of the screen.
 constexpr float kDesignOuterHeightTwips = 5000.0f;
 constexpr float kVerticalLiftTwips = 1350.0f;
-constexpr int kConsoleReplyIntervalMs = 7000;
-constexpr int kConsoleDisplayClearIntervalMs = 7500;
+// Ctrl+K gives the compact height from this outer height up, the full height below it.
+constexpr int kToggleThresholdTwips = 7000;
 
-QString storeSection()
+QString readStartUp(const char* key, const char* defaultText)
 {
-    return QString::fromLatin1(SettingsStore::kSection);
+    return SettingsStore::read(QString::fromLatin1(SettingsStore::kStartUpSection),
+                               QString::fromLatin1(key), QString::fromLatin1(defaultText));
 }
 } // namespace
 
-int Form1::compactClientHeight()
+int PanelWindow::compactClientHeight()
 {
     return kPanelCompactHeightTwips / kTwipsPerPixel;
 }
-int Form1::fullClientHeight()
+
+int PanelWindow::fullClientHeight()
 {
     return kPanelFullHeightTwips / kTwipsPerPixel;
 }
 
-Form1::Form1(QWidget* parent)
+PanelWindow::PanelWindow(Link& link, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_link(link), m_exchange(link)
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("panelWindow"));
     setWindowTitle(QStringLiteral("TK-VXR8800"));
     setWindowIcon(panelIcon());
     setFixedSize(kPanelWidthTwips / kTwipsPerPixel, fullClientHeight());
+    m_controls = buildPanel(this);
+    bindButtons();
+    bindExchange();
 
-    const struct
-    {
-        QTimer& timer;
-        const char* name;
-        int intervalMs;
-    } timers[] = {{Timer1, "Timer1", 200}, {Timer2, "Timer2", 10000}, {Timer4, "Timer4", 10500}};
-    for (const auto& t : timers) {
-        t.timer.setObjectName(QString::fromLatin1(t.name));
-        // Precise timers: coarse ones may shift a tick by 5 %, which would let the reply
-        // mark and the display clear fall into one pass of the event loop.
-        t.timer.setTimerType(Qt::PreciseTimer);
-        t.timer.setInterval(t.intervalMs);
-    }
-    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(&Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
-    connect(&Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
-
-    const PanelWidgets panel = buildPanel(this);
-    m_buttons = panel.buttons;
-    m_labels = panel.labels;
-    m_options = panel.options;
-    m_frame15 = panel.frames.value(QStringLiteral("Frame15"));
-    wireButtons();
-
-    connect(&m_comm, &MSComm1::onComm, this, &Form1::receive);
-    connect(&m_comm, &MSComm1::portLost, this, [this] {
-        m_labels.value(QStringLiteral("Label12"))->setText(QStringLiteral(" PORT CLOSED "));
-        m_portClosedShown = true;
-    });
-    // One application-wide filter: key preview (the panel-size toggle works whichever
-    // control has the focus) and the hold buttons' mouse presses and releases.
-    qApp->installEventFilter(this);
+    // Ctrl+K works whichever control has the focus; Meta held as well does not hinder it.
+    auto* toggle = new QShortcut(this);
+    toggle->setKeys({QKeySequence(Qt::CTRL | Qt::Key_K),
+                     QKeySequence(Qt::CTRL | Qt::META | Qt::Key_K)});
+    toggle->setContext(Qt::WindowShortcut);
+    connect(toggle, &QShortcut::activated, this, &PanelWindow::togglePanelSize);
 }
 
-Form1::~Form1()
+PanelWindow::~PanelWindow()
 {
     delete m_console;
     delete m_portDialog;
 }
 
-Form2* Form1::portDialog() const
+PortDialog* PanelWindow::portDialog() const
 {
     return m_portDialog;
 }
 
-void Form1::load()
+CommandConsole* PanelWindow::console() const
 {
-    setFixedHeight(compactClientHeight());
-    PortNumber = readStoredPortNumber(SettingsStore::read(
-        storeSection(), QString::fromLatin1(SettingsStore::kComPortKey), QStringLiteral("DATAC")));
-    if (!isValidPortNumber(PortNumber)) {
-        startUpFallback();
-        return;
-    }
-    BaudCode = readStoredBaudCode(SettingsStore::read(
-        storeSection(), QString::fromLatin1(SettingsStore::kBaudRateKey), QStringLiteral("DATAb")));
-    const QString stored = SettingsStore::read(
-        storeSection(), QString::fromLatin1(SettingsStore::kAddressKey), QStringLiteral("DATAD"));
-    AddressPrefix = isKnownAddressPrefix(stored) ? stored.toLatin1() : QByteArray();
-    selectAddressOption();
-
-    m_comm.setSettings(QString::fromLatin1(lineParameters(BaudCode)));
-    m_comm.setCommPort(PortNumber);
-    if (!m_comm.setPortOpen(true)) {
-        startUpFallback();
-        return;
-    }
-    Timer2.setInterval(kReplyIntervalMs);
-    Timer4.setInterval(kDisplayClearIntervalMs);
-    placeOnScreen();
-    RepeatKey = 0;
-    AwaitingReply = 0;
-    RxBuffer.clear();
+    return m_console;
 }
 
-void Form1::startUpFallback()
+void PanelWindow::bindButtons()
 {
-    auto* dialog = new Form2(m_comm, this);
-    m_portDialog = dialog;
+    for (const ButtonSpec& spec : panelButtons()) {
+        QPushButton* button = m_controls.button(spec.id);
+        switch (spec.kind) {
+        case ButtonKind::Click:
+            // Enter acts on the focused button like Space, as technicians expect of a panel.
+            button->setAutoDefault(true);
+            connect(button, &QPushButton::clicked, this, [this, &spec] {
+                m_exchange.transmit(spec.command);
+                if (spec.id == PanelButton::MenuOn)
+                    m_exchange.restoreRepeatInterval();
+            });
+            break;
+        case ButtonKind::Hold:
+            // A hold acts on press and release of any mouse button, seen by eventFilter; it has
+            // no click action, so the keyboard cannot start one.
+            m_holdRepeatKeys.insert(button, spec.repeatKey);
+            button->installEventFilter(this);
+            break;
+        case ButtonKind::Action:
+            button->setAutoDefault(true);
+            break;
+        }
+    }
+    connect(button(PanelButton::End), &QPushButton::clicked, this, &PanelWindow::endProgram);
+    connect(button(PanelButton::Com), &QPushButton::clicked, this, &PanelWindow::openPortDialog);
+    connect(button(PanelButton::CommandTable), &QPushButton::clicked, this,
+            &PanelWindow::openConsole);
+    for (int i = 0; i < kAddressOptionCount; ++i) {
+        // A click only chooses the prefix for the next transmission.
+        connect(m_controls.addressOptions[std::size_t(i)], &QRadioButton::clicked, this,
+                [this, i] { chooseAddress(i); });
+    }
+}
+
+void PanelWindow::bindExchange()
+{
+    connect(&m_exchange, &Exchange::txdChanged, m_controls.txdLine, &QLabel::setText);
+    connect(&m_exchange, &Exchange::rxdChanged, m_controls.rxdLine, &QLabel::setText);
+    connect(&m_exchange, &Exchange::statusChanged, m_controls.statusLine, &QLabel::setText);
+    connect(&m_exchange, &Exchange::legendsChanged, this, [this](bool ack, bool cr, bool space) {
+        m_controls.ackLegend->setVisible(ack);
+        m_controls.crLegend->setVisible(cr);
+        m_controls.spaceLegend->setVisible(space);
+    });
+}
+
+void PanelWindow::chooseAddress(int option)
+{
+    m_exchange.setAddress(QByteArray(addressOptions()[option].prefix));
+}
+
+void PanelWindow::start()
+{
+    setFixedHeight(compactClientHeight());
+    m_portChoice.port = readStoredPortNumber(readStartUp(SettingsStore::kComPortKey, "DATAC"));
+    if (!isValidPortNumber(m_portChoice.port)) {
+        startUpFallback();
+        return;
+    }
+    m_portChoice.baudCode = readStoredBaudCode(readStartUp(SettingsStore::kBaudRateKey, "DATAb"));
+    const QString stored = readStartUp(SettingsStore::kAddressKey, "DATAD");
+    const QByteArray address = isKnownAddressPrefix(stored) ? stored.toLatin1() : QByteArray();
+    m_exchange.setAddress(address);
+    m_controls.addressOptions[std::size_t(addressOptionOf(address))]->setChecked(true);
+
+    openLink(
+        m_link, this, m_portChoice.port, bitsPerSecond(m_portChoice.baudCode),
+        [this] {
+            m_exchange.startUpCompleted();
+            placeOnScreen();
+        },
+        [this](const QString&) { startUpFallback(); });
+}
+
+void PanelWindow::startUpFallback()
+{
+    PortDialog* dialog = createPortDialog();
     dialog->exec();
     placeOnScreen();
 }
 
-// Centred across, lifted above the middle, computed on the design's outer height so the
-// panel sits where the design puts it whatever the desktop's frame.
-void Form1::placeOnScreen()
+PortDialog* PanelWindow::createPortDialog()
+{
+    auto* dialog = new PortDialog(m_link, m_portChoice, m_savedPortChoice);
+    connect(dialog, &PortDialog::choiceChanged, this,
+            [this](PortChoice choice) { m_portChoice = choice; });
+    connect(dialog, &PortDialog::portReady, this, &QWidget::show);
+    m_portDialog = dialog;
+    return dialog;
+}
+
+// Centred across, lifted above the middle, computed on the design's outer height so the panel
+// sits where the design puts it whatever the desktop's frame.
+void PanelWindow::placeOnScreen()
 {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -146,63 +186,115 @@ void Form1::placeOnScreen()
     move(area.left() + qRound(left / kTwipsPerPixel), area.top() + qRound(top / kTwipsPerPixel));
 }
 
-void Form1::selectAddressOption()
-{
-    for (QRadioButton* option : std::as_const(m_options)) {
-        if (addressPrefixOf(option->objectName()) == AddressPrefix) {
-            option->setChecked(true);
-            return;
-        }
-    }
-}
-
-void Form1::closeEvent(QCloseEvent* event)
+void PanelWindow::closeEvent(QCloseEvent* event)
 {
     // A store that cannot be written must not keep the window open or the port busy.
-    SettingsStore::write(storeSection(), QString::fromLatin1(SettingsStore::kAddressKey),
-                         QString::fromLatin1(AddressPrefix));
-    if (m_comm.portOpen())
-        m_comm.setPortOpen(false);
-    Timer1.stop();
-    Timer2.stop();
-    Timer4.stop();
+    SettingsStore::write(QString::fromLatin1(SettingsStore::kStartUpSection),
+                         QString::fromLatin1(SettingsStore::kAddressKey),
+                         QString::fromLatin1(m_exchange.address()));
+    if (m_link.isOpen())
+        m_link.close();
+    m_exchange.halt();
     // The port dialog and the console go with the panel, without running steps of their own.
     delete m_console;
     delete m_portDialog;
     event->accept();
 }
 
-void Form1::Command16_Click()
+void PanelWindow::endProgram()
 {
     close();
     QCoreApplication::quit();
 }
 
-void Form1::Command33_Click()
+void PanelWindow::openPortDialog()
 {
-    if (m_comm.portOpen())
-        m_comm.setPortOpen(false);
-    SavedBaudCode = BaudCode;
-    SavedPortNumber = PortNumber;
+    if (m_link.isOpen())
+        m_link.close();
+    // Taken afresh on every click, also while the dialog is open: its Cancel goes back to them.
+    m_savedPortChoice = m_portChoice;
     if (!m_portDialog) {
-        m_portDialog = new Form2(m_comm, this);
+        createPortDialog();
         m_portDialog->move(frameGeometry().center() - m_portDialog->rect().center());
     }
+    m_portDialog->setSavedChoice(m_savedPortChoice);
     m_portDialog->show();
     m_portDialog->raise();
     m_portDialog->activateWindow();
 }
 
-void Form1::Command74_Click()
+void PanelWindow::openConsole()
 {
-    m_frame15->hide();
-    Timer2.setInterval(kConsoleReplyIntervalMs);
-    Timer4.setInterval(kConsoleDisplayClearIntervalMs);
-    if (!m_console)
-        m_console = new Form3(*this);
+    m_controls.statusFrame->hide();
+    m_exchange.consoleOpened();
+    if (!m_console) {
+        m_console = new CommandConsole(m_exchange);
+        connect(m_console, &CommandConsole::closed, this, &PanelWindow::consoleClosed);
+    }
     m_console->show();
     m_console->raise();
     m_console->activateWindow();
+}
+
+void PanelWindow::consoleClosed()
+{
+    show();
+    raise();
+    activateWindow();
+    m_controls.statusFrame->setVisible(true);
+    m_exchange.consoleClosed();
+}
+
+void PanelWindow::pressHoldButton(QPushButton* button, int repeatKey)
+{
+    // A second press, on this or another hold button, changes nothing while a hold runs.
+    if (m_exchange.isHolding())
+        return;
+    m_heldButton = button;
+    m_exchange.startHold(repeatKey);
+}
+
+// Only the hold buttons are watched.
+bool PanelWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* button = static_cast<QPushButton*>(watched);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        pressHoldButton(button, m_holdRepeatKeys.value(button));
+        break;
+    case QEvent::MouseButtonRelease:
+        m_heldButton = nullptr;
+        m_exchange.endHold();
+        break;
+    case QEvent::Hide:
+        // A held button that disappears can no longer be released: end the hold now.
+        if (m_exchange.isHolding() && button == m_heldButton) {
+            m_heldButton = nullptr;
+            m_exchange.endHold();
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool PanelWindow::event(QEvent* event)
+{
+    // A hold never runs on without its button held: losing the window ends it like a release.
+    if (event->type() == QEvent::WindowDeactivate && m_exchange.isHolding()) {
+        m_heldButton = nullptr;
+        m_exchange.endHold();
+    }
+    return QWidget::event(event);
+}
+
+void PanelWindow::togglePanelSize()
+{
+    const int outerTwips = frameGeometry().height() * kTwipsPerPixel;
+    setFixedHeight(outerTwips >= kToggleThresholdTwips ? compactClientHeight()
+                                                       : fullClientHeight());
 }
 
 } // namespace zuno

@@ -1,71 +1,48 @@
 #pragma once
 
-#include "link/mscomm.h"
+#include "core/exchange.h"
+#include "core/portchoice.h"
+#include "ui/panelbuilder.h"
 
-#include <QByteArray>
 #include <QHash>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
-#include <cstdint>
-
-class QLabel;
-class QPushButton;
-class QRadioButton;
 
 namespace zuno {
 
-class Form2;
-struct ButtonSpec;
+class CommandConsole;
+class Link;
+class PortDialog;
 
-// The main window: the operator panel and the owner of the serial link, its
-// three timers, the echo and status lines and the link state.
-class Form1 : public QWidget
+// The operator panel: the buttons send through the exchange, the lines show what it signals,
+// the address row chooses its prefix. The window also runs the start-up (port, speed and address
+// from the settings store) and the closing (the address stored, the port closed).
+class PanelWindow : public QWidget
 {
     Q_OBJECT
   public:
-    static constexpr std::uint8_t kTransmit = 1;
-    static constexpr std::uint8_t kReceive = 2;
-    // Reply window and display time of an exchange after start-up and after the console.
-    static constexpr int kReplyIntervalMs = 1000;
-    static constexpr int kDisplayClearIntervalMs = 1200;
+    explicit PanelWindow(Link& link, QWidget* parent = nullptr);
+    ~PanelWindow() override;
 
-    explicit Form1(QWidget* parent = nullptr);
-    ~Form1() override;
+    // The start-up: restores port, speed and address and opens the port, or falls back to the
+    // port dialog, shown modally, when no valid port is stored or it does not open. Runs before
+    // the window is first shown.
+    void start();
 
-    // The start-up: restores port, speed and address, opens the port, or falls
-    // back to the port dialog shown modally. Runs before the window is first shown.
-    void load();
+    Exchange& exchange() { return m_exchange; }
+    const PanelControls& controls() const { return m_controls; }
+    QPushButton* button(PanelButton id) const { return m_controls.button(id); }
+    // The port and speed in use or being chosen in the port dialog, and the copy that "COM"
+    // took of them for the dialog's Cancel.
+    PortChoice portChoice() const { return m_portChoice; }
+    PortChoice savedPortChoice() const { return m_savedPortChoice; }
+    // The port dialog and the command console while they are open.
+    PortDialog* portDialog() const;
+    CommandConsole* console() const;
 
-    // Transmit mode (1): writes AddressPrefix + text (which ends in CR) as one string,
-    // echoes it and starts the reply and display-clear timers. Any other mode: redraws
-    // the RxD echo line from text and decodes the reply into the status line.
-    void Hyouji(const QByteArray& text, std::uint8_t mode);
-    void Cont_M_down();
-    void Cont_M_up();
-
-    MSComm1& comm() { return m_comm; }
-    QWidget* Frame15() const { return m_frame15; }
-    QLabel* label(const QString& name) const { return m_labels.value(name); }
-    QPushButton* button(const QString& name) const { return m_buttons.value(name); }
-    // The port dialog while it is open.
-    Form2* portDialog() const;
-    // The command list console while it is open.
-    QWidget* console() const { return m_console; }
     // The two panel heights, as client heights in pixels.
     static int compactClientHeight();
     static int fullClientHeight();
-
-    // Link state.
-    std::uint8_t RepeatKey = 0;
-    std::uint8_t AwaitingReply = 0;
-    QByteArray RxBuffer;
-    std::int16_t HoldActive = 0;
-    QByteArray AddressPrefix;
-
-    QTimer Timer1; // hold-to-repeat
-    QTimer Timer2; // reply window
-    QTimer Timer4; // display clear
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -73,32 +50,28 @@ class Form1 : public QWidget
     bool event(QEvent* event) override;
 
   private:
-    void wireButtons();
-    void clickButton(const ButtonSpec& spec);
-    void pressHoldButton(const ButtonSpec& spec);
-    void receive();
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void Timer4_Timer();
+    void bindButtons();
+    void bindExchange();
+    void pressHoldButton(QPushButton* button, int repeatKey);
+    void chooseAddress(int option);
     void togglePanelSize();
-    void selectAddressOption();
     void placeOnScreen();
     void startUpFallback();
-    void Command16_Click();
-    void Command33_Click();
-    void Command74_Click();
-    void showLegends(bool ack, bool cr, bool space);
+    PortDialog* createPortDialog();
+    void endProgram();
+    void openPortDialog();
+    void openConsole();
+    void consoleClosed();
 
-    MSComm1 m_comm;
-    QHash<QString, QPushButton*> m_buttons;
-    QHash<QString, QLabel*> m_labels;
-    QList<QRadioButton*> m_options;
-    QHash<const QObject*, const ButtonSpec*> m_holdButtons;
-    QWidget* m_frame15 = nullptr;
+    Link& m_link;
+    Exchange m_exchange;
+    PanelControls m_controls;
+    PortChoice m_portChoice;
+    PortChoice m_savedPortChoice;
+    QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
-    bool m_portClosedShown = false;
-    QPointer<Form2> m_portDialog;
-    QPointer<QWidget> m_console;
+    QPointer<PortDialog> m_portDialog;
+    QPointer<CommandConsole> m_console;
 };
 
 } // namespace zuno

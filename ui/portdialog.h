@@ -1,52 +1,59 @@
 #pragma once
 
-#include <QDialog>
+#include "core/portchoice.h"
 
-class QGroupBox;
-class QLabel;
+#include <QDialog>
+#include <array>
+
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
 namespace zuno {
 
-class MSComm1;
+class Link;
 
-// The port dialog: chooses the COM port and the line speed, opens the port on
-// the main window's serial control and stores the choice.
-class Form2 : public QDialog
+// The port dialog: chooses the COM port (1 to 15) and the line speed, opens the port on OK and
+// stores the choice, or goes back to the port in use before with Cancel. The choice changes
+// with every click and typed number, and the panel learns each change through choiceChanged.
+class PortDialog : public QDialog
 {
     Q_OBJECT
   public:
-    // comm: the main window's serial control; mainWindow: shown again when the
-    // dialog succeeds. The load step (preselection) runs here.
-    Form2(MSComm1& comm, QWidget* mainWindow);
+    // link: the panel's line; choice: the port and speed to preselect; saved: what Cancel goes
+    // back to (port 0: nothing to go back to).
+    PortDialog(Link& link, PortChoice choice, PortChoice saved);
 
-    QLineEdit* Text1 = nullptr;
-    QRadioButton* Option1 = nullptr; // "9600"
-    QRadioButton* Option2 = nullptr; // "19200"
-    QRadioButton* Option3 = nullptr; // "COM1" ... Option7 "COM5"
-    QRadioButton* Option4 = nullptr;
-    QRadioButton* Option5 = nullptr;
-    QRadioButton* Option6 = nullptr;
-    QRadioButton* Option7 = nullptr;
-    QPushButton* Command1 = nullptr; // OK
-    QPushButton* Command2 = nullptr; // Cancel
+    // What Cancel goes back to from now on.
+    void setSavedChoice(PortChoice saved) { m_saved = saved; }
+    PortChoice choice() const { return m_choice; }
 
-    void Command1_Click();
-    void Command2_Click();
+    QLineEdit* otherPortBox = nullptr; // any port 1 to 15, beside "OTHER"
+    QRadioButton* baud9600Option = nullptr;
+    QRadioButton* baud19200Option = nullptr;
+    std::array<QRadioButton*, 5> comOptions{}; // "COM1" ... "COM5"
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+
+  signals:
+    void choiceChanged(zuno::PortChoice choice);
+    // OK or Cancel opened the port and closed the dialog: the panel is to be shown.
+    void portReady();
 
   private:
     void buildControls();
-    void load();
-    void Text1_Change();
-    void adoptBaudCode();
-    void applyLineParameters();
+    void preselect();
+    void setChoice(PortChoice choice);
+    void takeTypedPort();
+    void showBaudCode();
+    void ok();
+    void cancel();
     void succeed();
     void refreshPortTips();
 
-    MSComm1& m_comm;
-    QWidget* m_mainWindow;
+    Link& m_link;
+    PortChoice m_choice;
+    PortChoice m_saved;
 };
 
 } // namespace zuno

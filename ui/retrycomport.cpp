@@ -1,4 +1,4 @@
-#include "settings/retrycomport.h"
+#include "ui/retrycomport.h"
 
 #include <QMessageBox>
 

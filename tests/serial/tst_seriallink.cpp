@@ -1,6 +1,6 @@
 #include "link/mscomm.h"
 #include "link/portnaming.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -1,5 +1,5 @@
-#include "console/catalogue.h"
-#include "console/commandextraction.h"
+#include "core/catalogue.h"
+#include "core/commandextraction.h"
 
 #include <QtTest>
 

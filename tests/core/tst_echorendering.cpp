@@ -1,10 +1,10 @@
-#include "link/echo.h"
+#include "core/echorendering.h"
 
 #include <QTest>
 
 using zuno::renderEcho;
 
-class TestEcho : public QObject
+class TestEchoRendering : public QObject
 {
     Q_OBJECT
 
@@ -21,7 +21,7 @@ static void row(const char* name, const QByteArray& bytes, const char* text, boo
 }
 
 // Token per byte, and which legends the line calls for.
-void TestEcho::rendersEachByte_data()
+void TestEchoRendering::rendersEachByte_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
@@ -42,7 +42,7 @@ void TestEcho::rendersEachByte_data()
         true);
 }
 
-void TestEcho::rendersEachByte()
+void TestEchoRendering::rendersEachByte()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
@@ -58,7 +58,7 @@ void TestEcho::rendersEachByte()
 
 // All 256 byte values in one line: the text is sized exactly for its tokens and shows no raw
 // control or non-ASCII character.
-void TestEcho::everyByteFitsItsToken()
+void TestEchoRendering::everyByteFitsItsToken()
 {
     QByteArray bytes;
     for (int code = 0; code < 256; ++code)
@@ -69,5 +69,5 @@ void TestEcho::everyByteFitsItsToken()
         QVERIFY2(c.unicode() >= 0x20 && c.unicode() <= 0x7a, qPrintable(text));
 }
 
-QTEST_GUILESS_MAIN(TestEcho)
-#include "tst_echo.moc"
+QTEST_GUILESS_MAIN(TestEchoRendering)
+#include "tst_echorendering.moc"

@@ -2,7 +2,7 @@
 #include "settings/form2.h"
 #include "settings/portsettings.h"
 #include "settings/retrycomport.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QLineEdit>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "link/form1.h"
 #include "settings/portsettings.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QPushButton>
 #include <QRadioButton>

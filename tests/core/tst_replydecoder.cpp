@@ -1,6 +1,6 @@
-#include "link/echo.h"
-#include "link/replydecoder.h"
-#include "link/rxbuffer.h"
+#include "core/echorendering.h"
+#include "core/replydecoder.h"
+#include "core/replycollection.h"
 
 #include <QTest>
 
@@ -115,7 +115,7 @@ void TestReplyDecoder::bufferBound_data()
     QTest::addColumn<qsizetype>("held");
     QTest::addColumn<qsizetype>("incoming");
     QTest::addColumn<qsizetype>("kept");
-    const qsizetype limit = zuno::kRxBufferLimit;
+    const qsizetype limit = zuno::kReplyCollectionLimit;
     QTest::newRow("short reply kept whole") << qsizetype(0) << qsizetype(3) << qsizetype(3);
     QTest::newRow("filling up to the limit") << limit - 5 << qsizetype(5) << limit;
     QTest::newRow("crossing the limit: the head is kept") << limit - 5 << qsizetype(100) << limit;
@@ -128,12 +128,12 @@ void TestReplyDecoder::bufferBound()
     QFETCH(qsizetype, held);
     QFETCH(qsizetype, incoming);
     QFETCH(qsizetype, kept);
-    QByteArray rxBuffer(held, 'a');
+    QByteArray collection(held, 'a');
     QByteArray arriving;
     for (qsizetype i = 0; i < incoming; ++i)
         arriving += char('0' + i % 10);
-    zuno::appendReceived(rxBuffer, arriving);
-    QCOMPARE(rxBuffer, QByteArray(held, 'a') + arriving.first(kept - held));
+    zuno::appendReceived(collection, arriving);
+    QCOMPARE(collection, QByteArray(held, 'a') + arriving.first(kept - held));
 }
 
 QTEST_GUILESS_MAIN(TestReplyDecoder)

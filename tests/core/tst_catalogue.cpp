@@ -1,4 +1,4 @@
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -118,7 +118,7 @@ class TestCatalogue : public QObject
         QCOMPARE(placeholderItems, placeholders);
         QCOMPARE(hintItems, hints);
         QFile source(
-            QFINDTESTDATA(QString("../console/catalogue/%1.txt").arg(QTest::currentDataTag())));
+            QFINDTESTDATA(QString("../../core/catalogue/%1.txt").arg(QTest::currentDataTag())));
         QVERIFY(source.open(QIODevice::ReadOnly));
         QCOMPARE(joined, source.readAll());
     }

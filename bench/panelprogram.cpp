@@ -1,7 +1,8 @@
 // The panel program's start-up, exactly as the tool starts, reporting when its window is
 // painted: the subject of the start-up measurement.
 #include "bench/shownprobe.h"
-#include "link/form1.h"
+#include "serial/seriallink.h"
+#include "ui/panelwindow.h"
 
 #include <QApplication>
 
@@ -9,8 +10,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
-    zuno::Form1 window;
-    window.load();
+    zuno::SerialLink link;
+    zuno::PanelWindow window(link);
+    window.start();
     window.show();
     zuno::bench::reportWhenShown(window);
     return app.exec();

@@ -2,7 +2,7 @@
 #include "console/form3.h"
 #include "link/form1.h"
 #include "settings/portsettings.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,7 +1,7 @@
 #include "link/form1.h"
 #include "settings/form2.h"
 #include "settings/retrycomport.h"
-#include "support/testsupport.h"
+#include "testing/testsupport.h"
 
 #include <QLabel>
 #include <QProcess>

@@ -1,0 +1,310 @@
+#include "core/buttontable.h"
+#include "core/exchange.h"
+#include "testing/fakelink.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace zuno;
+
+// The exchange engine on a fake link: what goes on the wire, what the three lines and the
+// legends show, and what each timer does when it fires. Ticks are fired by the test, never
+// waited for.
+class TestExchange : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<FakeLink> m_link;
+    std::unique_ptr<Exchange> m_exchange;
+    std::unique_ptr<QSignalSpy> m_legends;
+
+    Exchange& exchange() { return *m_exchange; }
+    // The legends last signalled: ACK, CR, space.
+    QList<bool> legends() const
+    {
+        if (m_legends->isEmpty())
+            return {false, false, false};
+        const QList<QVariant> last = m_legends->last();
+        return {last[0].toBool(), last[1].toBool(), last[2].toBool()};
+    }
+    int replyMs() const { return m_exchange->replyTimer().interval(); }
+    int displayMs() const { return m_exchange->displayClearTimer().interval(); }
+
+  private slots:
+    void init()
+    {
+        m_link = std::make_unique<FakeLink>();
+        m_link->open(5, 9600);
+        m_exchange = std::make_unique<Exchange>(*m_link);
+        m_legends = std::make_unique<QSignalSpy>(m_exchange.get(), &Exchange::legendsChanged);
+    }
+    void cleanup()
+    {
+        m_legends.reset();
+        m_exchange.reset();
+        m_link.reset();
+    }
+
+    // A command goes out as one write behind the address; the TxD line shows it spelled out, the
+    // CR legend appears, and both closing timers run. The last command keeps no prefix.
+    void transmitFramesAndEchoes()
+    {
+        QSignalSpy txd(&exchange(), &Exchange::txdChanged);
+        exchange().setAddress("A004");
+        exchange().transmit("C00");
+        QCOMPARE(m_link->writes, QList<QByteArray>{"A004C00\r"});
+        QCOMPARE(exchange().lastCommand(), QByteArray("C00\r"));
+        QCOMPARE(exchange().txd(), QStringLiteral(" A 0 0 4 C 0 0  [CR] "));
+        QCOMPARE(txd.count(), 1);
+        QCOMPARE(legends(), QList<bool>({false, true, false}));
+        QVERIFY(exchange().isAwaitingReply());
+        QVERIFY(exchange().replyTimer().isActive() && exchange().displayClearTimer().isActive());
+        QVERIFY(!exchange().repeatTimer().isActive());
+
+        // Without an address the command goes out alone.
+        exchange().setAddress({});
+        exchange().transmit("CF KEYDIS RC");
+        QCOMPARE(m_link->writes.last(), QByteArray("CF KEYDIS RC\r"));
+    }
+
+    // Legends come with their codes and stay across transmits until the reply window closes; a
+    // reply that arrived stays on the RxD line, the collection does not.
+    void legendsLastUntilTheReplyWindowCloses()
+    {
+        exchange().transmit("CF KEYDIS RC");
+        QCOMPARE(legends(), QList<bool>({false, true, true}));
+        exchange().transmit("C00");
+        QCOMPARE(legends(), QList<bool>({false, true, true}));
+        m_link->arrive("\x06\r");
+        QCOMPARE(exchange().rxd(), QStringLiteral("  [ACK]  [CR] "));
+        QCOMPARE(legends(), QList<bool>({true, true, true}));
+        QVERIFY(!exchange().isAwaitingReply());
+
+        exchange().replyTimerFired();
+        QCOMPARE(legends(), QList<bool>({false, false, false}));
+        QCOMPARE(exchange().rxd(), QStringLiteral("  [ACK]  [CR] "));
+        QVERIFY(exchange().collected().isEmpty());
+        QVERIFY(!exchange().replyTimer().isActive());
+        // Characters after the window closed start a fresh collection, still decoded.
+        m_link->arrive("X");
+        QCOMPARE(exchange().rxd(), QStringLiteral(" X "));
+    }
+
+    // Replies to the five read commands decode whole or a byte at a time; the length-bound ones
+    // act only on the piece that completes the reply; others are only echoed.
+    void repliesDecodeInAnySplit_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("status") << QByteArray("CR0") << QByteArray("00\r") << " Power ON";
+        QTest::newRow("input") << QByteArray("CR1") << QByteArray("5\r") << " Wireless/Viewer";
+        QTest::newRow("setting") << QByteArray("CR4") << QByteArray("00\r")
+                                 << " Top/Bottom , Left/Right reversal";
+        QTest::newRow("lamp hours") << QByteArray("CR3") << QByteArray("01234\r")
+                                    << "   1 2 3 4   Hour Use";
+        QTest::newRow("temperatures") << QByteArray("CR6") << QByteArray("035.0 038.5 041.0\r")
+                                      << " 0 3 5 . 0 deg C 0 3 8 . 5 deg C 0 4 1 . 0 deg C ";
+        QTest::newRow("status 2 is echoed only") << QByteArray("CRA") << QByteArray("00\r") << "";
+    }
+    void repliesDecodeInAnySplit()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, status);
+        const bool lengthBound = command == "CR3" || command == "CR6";
+        for (const qsizetype piece : {reply.size(), qsizetype(1)}) {
+            exchange().displayClearTimerFired();
+            exchange().transmit(command);
+            for (qsizetype at = 0; at < reply.size(); at += piece) {
+                m_link->arrive(reply.mid(at, piece));
+                const qsizetype upTo = std::min(at + piece, reply.size());
+                QCOMPARE(exchange().collected(), reply.left(upTo));
+                if (lengthBound && upTo < reply.size())
+                    QCOMPARE(exchange().status(), QString());
+            }
+            QCOMPARE(exchange().status(), status);
+        }
+    }
+
+    // Lamp hours are appended to what the status line still shows; a console command does not
+    // change what replies are decoded against.
+    void decodingFollowsThePanelsLastCommand()
+    {
+        exchange().transmit("CR0");
+        m_link->arrive("00\r");
+        exchange().transmit("CR3");
+        m_link->arrive("00012\r");
+        QCOMPARE(exchange().status(), QStringLiteral(" Power ON       1 2   Hour Use"));
+
+        exchange().transmit("CR0");
+        exchange().sendFromConsole("CR LAMPH\r");
+        QCOMPARE(m_link->writes.last(), QByteArray("CR LAMPH\r"));
+        QCOMPARE(exchange().lastCommand(), QByteArray("CR0\r"));
+        m_link->arrive("10\r");
+        QCOMPARE(exchange().status(), QStringLiteral(" Power abnormality"));
+    }
+
+    // The reply window closes with the no-reply mark when nothing came; the display clears all
+    // three lines a little later.
+    void noReplyMarkThenDisplayClear()
+    {
+        exchange().transmit("CR0");
+        exchange().replyTimerFired();
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kNoReplyMark));
+        QVERIFY(!exchange().txd().isEmpty());
+        QVERIFY(exchange().displayClearTimer().isActive());
+
+        m_link->arrive("00\r");
+        QVERIFY(!exchange().status().isEmpty());
+        QSignalSpy status(&exchange(), &Exchange::statusChanged);
+        exchange().displayClearTimerFired();
+        QVERIFY(exchange().txd().isEmpty() && exchange().rxd().isEmpty());
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.last().first().toString(), QString());
+        QVERIFY(!exchange().displayClearTimer().isActive());
+    }
+
+    // The reply window and display time in each mode of the panel.
+    void intervalsOfEachMode()
+    {
+        QCOMPARE(exchange().repeatTimer().interval(), 200);
+        QCOMPARE(replyMs(), 10000);
+        QCOMPARE(displayMs(), 10500);
+        exchange().startUpCompleted();
+        QVERIFY(replyMs() == 1000 && displayMs() == 1200);
+        exchange().startHold(1);
+        QCOMPARE(exchange().repeatTimer().interval(), 100);
+        QVERIFY(replyMs() == 150 && displayMs() == 200);
+        // "On" of the MENU group during a hold: the running repeat slows to 200 ms.
+        exchange().restoreRepeatInterval();
+        QCOMPARE(exchange().repeatTimer().interval(), 200);
+        QVERIFY(exchange().repeatTimer().isActive());
+        exchange().endHold();
+        QVERIFY(replyMs() == 500 && displayMs() == 1000);
+        exchange().transmit("CR0");
+        QVERIFY(replyMs() == 500 && displayMs() == 1000);
+        exchange().consoleOpened();
+        QVERIFY(replyMs() == 7000 && displayMs() == 7500);
+        exchange().consoleClosed();
+        QVERIFY(replyMs() == 1000 && displayMs() == 1200);
+    }
+
+    // Every hold button's key repeats that button's own command: at once, then at each tick,
+    // until the release; a second press changes nothing.
+    void holdRepeatsUntilRelease_data()
+    {
+        QTest::addColumn<int>("repeatKey");
+        QTest::addColumn<QByteArray>("command");
+        for (const ButtonSpec& spec : panelButtons()) {
+            if (spec.kind == ButtonKind::Hold)
+                QTest::newRow(spec.objectName) << spec.repeatKey << QByteArray(spec.command);
+        }
+    }
+    void holdRepeatsUntilRelease()
+    {
+        QFETCH(int, repeatKey);
+        QFETCH(QByteArray, command);
+        exchange().startHold(repeatKey);
+        QVERIFY(exchange().isHolding() && exchange().repeatTimer().isActive());
+        exchange().startHold(repeatKey == 1 ? 2 : 1);
+        exchange().repeatTimerFired();
+        exchange().setAddress("AFFF"); // the next repeat carries the new address
+        exchange().repeatTimerFired();
+        QCOMPARE(m_link->writes,
+                 QList<QByteArray>({command + '\r', command + '\r', "AFFF" + command + '\r'}));
+        QCOMPARE(exchange().lastCommand(), command + '\r');
+
+        exchange().endHold();
+        QVERIFY(!exchange().isHolding());
+        QVERIFY(exchange().txd().isEmpty() && exchange().rxd().isEmpty());
+        QVERIFY(!exchange().repeatTimer().isActive() && !exchange().replyTimer().isActive());
+        QVERIFY(exchange().displayClearTimer().isActive());
+        // A tick that was already on its way sends nothing any more.
+        exchange().repeatTimerFired();
+        QCOMPARE(m_link->writes.size(), 3);
+    }
+
+    // A release without a hold runs all its steps; a key no button carries starts nothing.
+    void releaseWithoutHoldAndUnknownKeys()
+    {
+        exchange().transmit("C00");
+        m_link->arrive("\x06");
+        exchange().endHold();
+        QVERIFY(exchange().txd().isEmpty() && exchange().rxd().isEmpty());
+        QVERIFY(exchange().collected().isEmpty());
+        QVERIFY(!exchange().replyTimer().isActive() && exchange().displayClearTimer().isActive());
+        QVERIFY(replyMs() == 500 && displayMs() == 1000);
+        for (const int key : {0, 19, -1}) {
+            exchange().startHold(key);
+            QVERIFY(!exchange().isHolding());
+        }
+        QCOMPARE(m_link->writes.size(), 1);
+    }
+
+    // SEND from the console goes out behind the address each time, runs both countdowns, and
+    // leaves the last command alone.
+    void consoleSend()
+    {
+        exchange().setAddress("A002");
+        exchange().transmit("CR0");
+        exchange().sendFromConsole("CF ANY 1\r");
+        exchange().sendFromConsole("CF ANY 1\r");
+        QCOMPARE(m_link->writes.mid(1),
+                 QList<QByteArray>({"A002CF ANY 1\r", "A002CF ANY 1\r"}));
+        QVERIFY(exchange().replyTimer().isActive() && exchange().displayClearTimer().isActive());
+        QCOMPARE(exchange().lastCommand(), QByteArray("CR0\r"));
+    }
+
+    // With the line closed or gone nothing goes out and the RxD line says so, until the display
+    // clears; a closing reply window does not put the no-reply mark over it.
+    void closedOrLostPortIsShown()
+    {
+        m_link->close();
+        exchange().transmit("C00");
+        QVERIFY(m_link->writes.isEmpty());
+        QCOMPARE(exchange().txd(), QStringLiteral(" C 0 0  [CR] "));
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortClosedMark));
+        exchange().replyTimerFired();
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortClosedMark));
+        exchange().displayClearTimerFired();
+        QCOMPARE(exchange().rxd(), QString());
+
+        m_link->open(5, 9600);
+        exchange().transmit("CR0");
+        m_link->hangUp();
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortClosedMark));
+        exchange().replyTimerFired();
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortClosedMark));
+        // Back open, a command that gets no answer is marked again.
+        m_link->open(5, 9600);
+        exchange().displayClearTimerFired();
+        exchange().transmit("CR0");
+        exchange().replyTimerFired();
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kNoReplyMark));
+    }
+
+    // A line that keeps sending fills one collection up to its bound and no further.
+    void noiseIsBounded()
+    {
+        exchange().transmit("CR0");
+        m_link->arrive(QByteArray(10000, 'U'));
+        QCOMPARE(exchange().collected().size(), 4096);
+        const QString shown = exchange().rxd();
+        QSignalSpy rxd(&exchange(), &Exchange::rxdChanged);
+        m_link->arrive("more");
+        QCOMPARE(exchange().collected().size(), 4096);
+        QCOMPARE(rxd.count(), 0);
+        QVERIFY(shown.startsWith(" U U U") && shown.size() == 1 + 2 * 4096);
+    }
+
+    void haltStopsEveryTimer()
+    {
+        exchange().startHold(3);
+        exchange().halt();
+        QVERIFY(!exchange().repeatTimer().isActive() && !exchange().replyTimer().isActive() &&
+                !exchange().displayClearTimer().isActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExchange)
+#include "tst_exchange.moc"

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QFont>
+
+namespace zuno {
+
+// The panel's typeface at this size and weight: the design's face where it is installed,
+// otherwise the first installed sans-serif face in which every caption of the panel fits its
+// control (at a smaller size when none does). The face is chosen once per run.
+QFont panelFont(double pointSize, bool bold);
+
+// A filled button draws its caption this far inside its edges (border plus padding), so a
+// caption that fits here fits the button.
+inline constexpr int kFilledButtonBorderPx = 2;
+inline constexpr int kFilledButtonPaddingPx = 2;
+
+} // namespace zuno
