@@ -5,8 +5,10 @@
 #include "bench/benchstats.h"
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
-#include "link/form1.h"
+#include "core/buttontable.h"
+#include "serial/seriallink.h"
 #include "testing/testsupport.h"
+#include "ui/panelwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -74,8 +76,15 @@ template <typename Done> bool spinUntil(Done done, int timeoutMs)
     return true;
 }
 
+// The panel as the tool runs it: the window on a serial link, the link outliving the window.
+struct Panel
+{
+    SerialLink link;
+    PanelWindow window{link};
+};
+
 // A panel started as the tool starts, on its own pseudo-terminal mapped to `port`.
-std::unique_ptr<Form1> startPanel(int port, const QString& device, const char* baudCode)
+std::unique_ptr<Panel> startPanel(int port, const QString& device, const char* baudCode)
 {
     TempStore::clear();
     TempStore::mapPort(port, device);
@@ -85,12 +94,12 @@ std::unique_ptr<Form1> startPanel(int port, const QString& device, const char* b
                         QString::fromLatin1(baudCode));
     TempStore::setValue(QStringLiteral("StartUP"), QStringLiteral("ADRESS"),
                         QString::fromLatin1(kAddress));
-    auto form = std::make_unique<Form1>();
-    form->load();
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get()) || !form->comm().portOpen())
+    auto panel = std::make_unique<Panel>();
+    panel->window.start();
+    panel->window.show();
+    if (!QTest::qWaitForWindowExposed(&panel->window) || !panel->link.isOpen())
         qFatal("the panel did not start on %s", qPrintable(device));
-    return form;
+    return panel;
 }
 
 struct Row
@@ -125,9 +134,9 @@ void addInfo(const QString& text)
 }
 
 // 1. From a click on STATUS until its first byte can be read at the far end.
-void clickToWire(Form1& form, Pty& pty, int clicks)
+void clickToWire(PanelWindow& window, Pty& pty, int clicks)
 {
-    QPushButton* status = form.button(QStringLiteral("Command44"));
+    QPushButton* status = window.button(PanelButton::Status);
     const QByteArray wire = kAddress + "CR0\r";
     WireWatch watch(pty.masterFd());
     std::vector<double> samples;
@@ -161,10 +170,10 @@ void clickToWire(Form1& form, Pty& pty, int clicks)
 }
 
 // 2. From the last byte of a reply written at the far end until the status line shows it.
-void replyToStatusLine(Form1& form, Pty& pty, int replies)
+void replyToStatusLine(PanelWindow& window, Pty& pty, int replies)
 {
-    QPushButton* status = form.button(QStringLiteral("Command44"));
-    QLabel* line = form.label(QStringLiteral("Label25"));
+    QPushButton* status = window.button(PanelButton::Status);
+    QLabel* line = window.controls().statusLine;
     const struct
     {
         QByteArray first, last;
@@ -180,7 +189,7 @@ void replyToStatusLine(Form1& form, Pty& pty, int replies)
             qFatal("reply %d: the command did not arrive", i);
         // The reply comes in two pieces, as a UART delivers it; the second completes it.
         pty.write(reply.first);
-        if (!spinUntil([&] { return form.RxBuffer == reply.first; }, 2000))
+        if (!spinUntil([&] { return window.exchange().collected() == reply.first; }, 2000))
             qFatal("reply %d: the first piece was not taken", i);
         const std::int64_t start = monotonicNs();
         pty.write(reply.last);
@@ -196,9 +205,9 @@ void replyToStatusLine(Form1& form, Pty& pty, int replies)
 }
 
 // 3. A held ZOOM button, its sends timed at the far end.
-void repeatCadence(Form1& form, Pty& pty, int repeats)
+void repeatCadence(PanelWindow& window, Pty& pty, int repeats)
 {
-    QPushButton* zoom = form.button(QStringLiteral("Command30"));
+    QPushButton* zoom = window.button(PanelButton::ZoomUp);
     const QByteArray wire = kAddress + "C47\r";
     WireWatch watch(pty.masterFd());
     const int holdMs = repeats * kRepeatMs + kRepeatMs / 2;
@@ -216,7 +225,7 @@ void repeatCadence(Form1& form, Pty& pty, int repeats)
     // The same ticks seen on the GUI thread, right after each has sent: tells the panel's own
     // lateness apart from the far end's (or the watch thread's) wake-up.
     std::vector<std::int64_t> ticks;
-    const auto tickSeen = QObject::connect(&form.Timer1, &QTimer::timeout,
+    const auto tickSeen = QObject::connect(&window.exchange().repeatTimer(), &QTimer::timeout,
                                            [&ticks] { ticks.push_back(monotonicNs()); });
     pressNs = monotonicNs();
     QTest::mousePress(zoom, Qt::LeftButton);
@@ -280,15 +289,16 @@ void repeatCadence(Form1& form, Pty& pty, int repeats)
                 .arg(extra)
                 .arg(afterRelease),
             missed == 0 && extra == 0 && afterRelease == 0);
-    addInfo(QStringLiteral("a drift-free 100 ms schedule makes %1 sends in that time").arg(nominal));
+    addInfo(
+        QStringLiteral("a drift-free 100 ms schedule makes %1 sends in that time").arg(nominal));
     addNote(QStringLiteral("last send %1 ms before the release (target: within one interval, "
                            "none after)")
                 .arg(releaseLagMs, 0, 'f', 2),
             releaseLagMs >= 0 && releaseLagMs <= kRepeatMs && afterRelease == 0);
 }
 
-// For comparison: a bare QTimer of the given type, restarted in its own tick as Timer1 is, on
-// the same GUI thread with the panel idle. Deviations of its intervals from 100 ms, in ms.
+// For comparison: a bare QTimer of the given type, restarted in its own tick, on the same GUI
+// thread with the panel idle. Deviations of its intervals from 100 ms, in ms.
 std::vector<double> bareTimerDeviations(Qt::TimerType type, int repeats)
 {
     QTimer timer;
@@ -415,7 +425,8 @@ void flood(const QString& simulator, int seconds)
                     QStringLiteral("19200")});
     if (!sim.waitUntilReady())
         qFatal("the simulator did not start");
-    std::unique_ptr<Form1> form = startPanel(9, sim.linkPath(), "192");
+    std::unique_ptr<Panel> panel = startPanel(9, sim.linkPath(), "192");
+    PanelWindow& window = panel->window;
     QTest::qWait(2000);
 
     // Per-second shares of one core, once with the panel left alone (its collection fills up
@@ -426,11 +437,11 @@ void flood(const QString& simulator, int seconds)
         QTimer clicker;
         clicker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&clicker, &QTimer::timeout, [&] {
-            bytesPerClick.push_back(double(form->RxBuffer.size()));
-            QTest::mouseClick(form->button(QStringLiteral("Command44")), Qt::LeftButton);
+            bytesPerClick.push_back(double(window.exchange().collected().size()));
+            QTest::mouseClick(window.button(PanelButton::Status), Qt::LeftButton);
         });
         if (clicking) {
-            QTest::mouseClick(form->button(QStringLiteral("Command44")), Qt::LeftButton);
+            QTest::mouseClick(window.button(PanelButton::Status), Qt::LeftButton);
             clicker.start(1000);
             QTest::qWait(1000);
         }
@@ -454,7 +465,7 @@ void flood(const QString& simulator, int seconds)
     addInfo(QStringLiteral("noise taken into the RxD collection per second: median %1 bytes "
                            "(the line carries 1920 a second)")
                 .arg(summarize(collected).median, 0, 'f', 0));
-    form.reset();
+    panel.reset();
     sim.stop();
 }
 
@@ -504,11 +515,11 @@ int main(int argc, char* argv[])
 
     {
         Pty pty;
-        std::unique_ptr<Form1> form = startPanel(8, pty.slavePath(), "96");
-        form->AddressPrefix = kAddress;
-        clickToWire(*form, pty, value(clicks));
-        replyToStatusLine(*form, pty, value(replies));
-        repeatCadence(*form, pty, value(repeats));
+        std::unique_ptr<Panel> panel = startPanel(8, pty.slavePath(), "96");
+        panel->window.exchange().setAddress(kAddress);
+        clickToWire(panel->window, pty, value(clicks));
+        replyToStatusLine(panel->window, pty, value(replies));
+        repeatCadence(panel->window, pty, value(repeats));
         timerFloor(value(repeats));
     }
     startUp(QDir(here).filePath(QStringLiteral("zuno_bench_panel")),

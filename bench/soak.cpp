@@ -5,9 +5,10 @@
 #include "bench/simlog.h"
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
-#include "link/form1.h"
-#include "panel/buttontable.h"
+#include "core/buttontable.h"
+#include "serial/seriallink.h"
 #include "testing/testsupport.h"
+#include "ui/panelwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -28,6 +29,7 @@ using namespace zuno::bench;
 namespace {
 
 constexpr int kRepeatMs = 100;
+constexpr int kBitsPerSecond = 19200; // every simulator's line speed
 constexpr qint64 kNsPerMs = 1000000;
 
 // One visit to a simulator, in ms from its start: open, hold, two reads, close.
@@ -45,7 +47,7 @@ constexpr int kHeartbeatMs = 10;
 constexpr double kMaxEventLoopGapMs = 50;
 constexpr qint64 kMemoryAllowanceKiB = 2048;
 
-const QString kNoReplyMark = QStringLiteral(" X X X X ");
+const QLatin1String kNoReply(kNoReplyMark); // what the RxD line shows for a missing reply
 
 void print(const QString& line)
 {
@@ -76,13 +78,13 @@ qint64 residentKiB()
 // The reads clicked in turn, with what the answering simulator's reply decodes to.
 struct Read
 {
-    const char* button;
+    PanelButton button;
     const char* decoded;
 };
 constexpr Read kReads[] = {
-    {"Command44", " Stand by"}, // STATUS, "80"
-    {"Command45", " Input 1"},  // INPUT MODE, "1"
-    {"Command47", " Normally"}, // SETTING, "11"
+    {PanelButton::Status, " Stand by"},   // "80"
+    {PanelButton::InputMode, " Input 1"}, // "1"
+    {PanelButton::Setting, " Normally"},  // "11"
 };
 
 enum class Role
@@ -136,14 +138,15 @@ struct Figures
 class Soak : public QObject
 {
   public:
-    Soak(Form1& form, std::vector<Simulator>& simulators, qint64 durationMs)
-        : m_form(form), m_simulators(simulators), m_durationMs(durationMs)
+    Soak(SerialLink& link, PanelWindow& window, std::vector<Simulator>& simulators,
+         qint64 durationMs)
+        : m_link(link), m_window(window), m_simulators(simulators), m_durationMs(durationMs)
     {
-        for (const ButtonSpec& spec : panelButtons()) {
-            if (spec.kind == ButtonKind::Hold)
-                m_holdButtons.push_back(&spec);
+        for (const ButtonSpec& button : panelButtons()) {
+            if (button.kind == ButtonKind::Hold)
+                m_holdButtons.push_back(&button);
         }
-        connect(&m_form.comm(), &MSComm1::portLost, this, [this] { ++m_figures.portsLost; });
+        connect(&m_link, &Link::lost, this, [this] { ++m_figures.portsLost; });
 
         m_heartbeat.setTimerType(Qt::PreciseTimer);
         m_heartbeat.setInterval(kHeartbeatMs);
@@ -163,9 +166,12 @@ class Soak : public QObject
         m_reopen.setInterval(kReopenPollMs);
         connect(&m_reopen, &QTimer::timeout, this, [this] {
             // A hung-up line comes back under the same name: open it again, as "COM" would.
-            if (!m_visiting || m_form.comm().portOpen())
+            if (!m_visiting || m_link.isOpen())
                 return;
-            if (QFileInfo::exists(current().process->linkPath()) && m_form.comm().setPortOpen(true))
+            if (!QFileInfo::exists(current().process->linkPath()))
+                return;
+            m_link.open(current().port, kBitsPerSecond);
+            if (m_link.isOpen())
                 ++m_figures.reopened;
         });
 
@@ -193,7 +199,7 @@ class Soak : public QObject
     // Runs the visits until the time is up; returns when the last visit has ended.
     void run()
     {
-        m_form.comm().setPortOpen(false);
+        m_link.close();
         m_figures.rssStart = residentKiB();
         m_startNs = monotonicNs();
         m_lastBeatNs = m_startNs;
@@ -224,15 +230,14 @@ class Soak : public QObject
     {
         m_simulator = m_figures.visits % int(m_simulators.size());
         const int visitNumber = m_figures.visits++;
-        m_form.comm().setCommPort(current().port);
         m_visiting = true;
-        m_form.comm().setPortOpen(true);
+        m_link.open(current().port, kBitsPerSecond);
 
         const ButtonSpec& held = *m_holdButtons[std::size_t(visitNumber) % m_holdButtons.size()];
-        QPushButton* holdButton = m_form.button(QString::fromLatin1(held.name));
+        QPushButton* holdButton = m_window.button(held.id);
         at(kPressAt, [this, holdButton, &held] {
             Hold hold{m_simulator, QByteArray(held.command)};
-            hold.interrupted = !m_form.comm().portOpen();
+            hold.interrupted = !m_link.isOpen();
             m_lostAtPress = m_figures.portsLost;
             hold.pressNs = monotonicNs();
             QTest::mousePress(holdButton, Qt::LeftButton);
@@ -243,7 +248,7 @@ class Soak : public QObject
             Hold& hold = m_holds.back();
             hold.releaseNs = monotonicNs();
             QTest::mouseRelease(holdButton, Qt::LeftButton);
-            hold.interrupted = hold.interrupted || !m_form.comm().portOpen();
+            hold.interrupted = hold.interrupted || !m_link.isOpen();
         });
         // A hang-up noticed a little after the release may still have swallowed a late send.
         at(kPressAt + kHoldMs + kLossGraceMs,
@@ -254,7 +259,7 @@ class Soak : public QObject
         }
         at(kCloseAt, [this] {
             m_visiting = false;
-            m_form.comm().setPortOpen(false);
+            m_link.close();
         });
         at(kVisitMs, [this] {
             if (m_figures.visits == int(m_simulators.size()))
@@ -269,15 +274,15 @@ class Soak : public QObject
 
     void clickRead(const Read& read)
     {
-        const bool openAtClick = m_form.comm().portOpen();
+        const bool openAtClick = m_link.isOpen();
         const int lostBefore = m_figures.portsLost;
-        QTest::mouseClick(m_form.button(QString::fromLatin1(read.button)), Qt::LeftButton);
+        QTest::mouseClick(m_window.button(read.button), Qt::LeftButton);
         const Role role = current().role;
         at(kReadCheckAfterMs, [this, read, openAtClick, lostBefore, role] {
-            const bool lost =
-                !openAtClick || m_figures.portsLost != lostBefore || !m_form.comm().portOpen();
-            const QString status = m_form.label(QStringLiteral("Label25"))->text();
-            const QString rxd = m_form.label(QStringLiteral("Label12"))->text();
+            const bool lost = !openAtClick || m_figures.portsLost != lostBefore || !m_link.isOpen();
+            const QString status = m_window.controls().statusLine->text();
+            const QString rxd = m_window.controls().rxdLine->text();
+            const QLatin1String caption(buttonSpec(read.button).caption);
             switch (role) {
             case Role::Answering:
                 ++m_figures.answeredReads;
@@ -286,27 +291,27 @@ class Soak : public QObject
                 else if (status == QLatin1String(read.decoded))
                     ++m_figures.decoded;
                 else
-                    m_figures.wrongDecodes << QStringLiteral("%1 gave \"%2\" (RxD \"%3\")")
-                                                  .arg(QLatin1String(read.button), status, rxd);
+                    m_figures.wrongDecodes
+                        << QStringLiteral("%1 gave \"%2\" (RxD \"%3\")").arg(caption, status, rxd);
                 break;
             case Role::Silent:
                 ++m_figures.silentReads;
-                if (rxd == kNoReplyMark)
+                if (rxd == kNoReply)
                     ++m_figures.marked;
                 else
-                    m_figures.unmarked
-                        << QStringLiteral("%1: RxD \"%2\"").arg(QLatin1String(read.button), rxd);
+                    m_figures.unmarked << QStringLiteral("%1: RxD \"%2\"").arg(caption, rxd);
                 break;
             case Role::Noise:
                 ++m_figures.noiseReads;
-                if (!rxd.isEmpty() && rxd != kNoReplyMark)
+                if (!rxd.isEmpty() && rxd != kNoReply)
                     ++m_figures.noiseShown;
                 break;
             }
         });
     }
 
-    Form1& m_form;
+    SerialLink& m_link;
+    PanelWindow& m_window;
     std::vector<Simulator>& m_simulators;
     qint64 m_durationMs;
     std::vector<const ButtonSpec*> m_holdButtons;
@@ -396,20 +401,22 @@ int main(int argc, char* argv[])
 
     print(QStringLiteral("load average at start: %1").arg(loadAverage()));
 
-    auto form = std::make_unique<Form1>();
-    form->load();
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get()) || !form->comm().portOpen()) {
+    // The link outlives the window that uses it.
+    SerialLink link;
+    auto window = std::make_unique<PanelWindow>(link);
+    window->start();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()) || !link.isOpen()) {
         std::fputs("zuno_soak: the panel did not start\n", stderr);
         return 1;
     }
     const qint64 cpuStart = processCpuMs();
     const qint64 wallStart = monotonicNs();
-    Soak soak(*form, simulators, durationS * 1000);
+    Soak soak(link, *window, simulators, durationS * 1000);
     soak.run();
     const qint64 cpuMs = processCpuMs() - cpuStart;
     const double wallS = double(monotonicNs() - wallStart) / 1e9;
-    form.reset();
+    window.reset();
 
     QStringList broken;
     const Figures& f = soak.figures();
@@ -495,7 +502,7 @@ int main(int argc, char* argv[])
     for (const QString& wrong : f.wrongDecodes)
         print(QStringLiteral("  ") + wrong);
     print(QStringLiteral("unanswered reads marked \"%1\": %2 of %3")
-              .arg(kNoReplyMark)
+              .arg(kNoReply)
               .arg(f.marked)
               .arg(f.silentReads));
     for (const QString& unmarked : f.unmarked)

@@ -1,14 +1,31 @@
-#include "link/mscomm.h"
-#include "link/portnaming.h"
+#include "serial/portnaming.h"
+#include "serial/seriallink.h"
 #include "testing/testsupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
-using zuno::MSComm1;
-using zuno::PortOpenFailure;
+#include <cerrno>
+#include <cstring>
 
-class TestMSComm : public QObject
+using namespace zuno;
+
+namespace {
+// Opens the link and returns its answer, which must be exactly one and come before open()
+// returns: empty for opened(), the reason for openFailed().
+QString openAnswer(SerialLink& link, int port, int bitsPerSecond = 9600)
+{
+    QSignalSpy opened(&link, &Link::opened);
+    QSignalSpy failed(&link, &Link::openFailed);
+    link.open(port, bitsPerSecond);
+    if (opened.count() + failed.count() != 1)
+        return QStringLiteral("%1 answers").arg(opened.count() + failed.count());
+    return failed.isEmpty() ? QString() : failed.first().first().toString();
+}
+} // namespace
+
+// The serial link on real pseudo-terminals, mapped to COM numbers through the settings store.
+class TestSerialLink : public QObject
 {
     Q_OBJECT
   private slots:
@@ -20,7 +37,6 @@ class TestMSComm : public QObject
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("mapped");
         QTest::addColumn<QString>("device");
-        QTest::newRow("COM1 default serial") << 1 << QString() << "/dev/ttyS0";
         QTest::newRow("COM4 last serial") << 4 << QString() << "/dev/ttyS3";
         QTest::newRow("COM5 first USB") << 5 << QString() << "/dev/ttyUSB0";
         QTest::newRow("COM15 last USB") << 15 << QString() << "/dev/ttyUSB10";
@@ -36,8 +52,8 @@ class TestMSComm : public QObject
         QFETCH(QString, device);
         if (!mapped.isEmpty())
             TempStore::mapPort(port, mapped);
-        QCOMPARE(zuno::deviceForPort(port), device);
-        // The tool reads the section and never writes it.
+        QCOMPARE(deviceForPort(port), device);
+        // The section is read, never written.
         QCOMPARE(TempStore::contains("Ports", QStringLiteral("COM%1").arg(port)),
                  !mapped.isEmpty());
     }
@@ -46,121 +62,105 @@ class TestMSComm : public QObject
     {
         Pty pty;
         TempStore::mapPort(7, pty.slavePath());
-        MSComm1 comm;
-        comm.setSettings("9600,N,8,1");
-        comm.setCommPort(7);
-        QVERIFY(comm.setPortOpen(true));
-        QVERIFY(comm.portOpen());
-        QCOMPARE(comm.devicePath(), pty.slavePath());
-
-        QVERIFY(comm.output(QByteArray("A001CR0\r")));
+        SerialLink link;
+        QCOMPARE(openAnswer(link, 7, 19200), QString());
+        QVERIFY(link.isOpen());
+        QCOMPARE(link.devicePath(), pty.slavePath());
+        QCOMPARE(link.bitsPerSecond(), 19200);
+        QVERIFY(link.write("A001CR0\r"));
         QCOMPARE(pty.read(2000, 8), QByteArray("A001CR0\r"));
 
-        QSignalSpy events(&comm, &MSComm1::onComm);
-        pty.write(QByteArray("00\r\x06", 4));
-        QVERIFY(events.wait(2000));
-        QCOMPARE(comm.commEvent(), MSComm1::kEventReceive);
-        QByteArray got = comm.input();
-        QTRY_VERIFY_WITH_TIMEOUT((got += comm.input()).size() == 4, 2000);
-        QCOMPARE(got, QByteArray("00\r\x06", 4));
-        QCOMPARE(comm.input(), QByteArray());
-
-        QVERIFY(comm.setPortOpen(false));
-        QVERIFY(!comm.portOpen());
-        QVERIFY(!comm.output("C00\r"));
-        QVERIFY(comm.setPortOpen(false)); // closing a closed port is not an error
+        QByteArray received;
+        connect(&link, &Link::received, this, [&](const QByteArray& bytes) { received += bytes; });
+        const QByteArray reply("035.0 038.5 041.0\r\x06", 19);
+        pty.write(reply);
+        QTRY_COMPARE(received, reply);
+        link.close();
+        QVERIFY(!link.isOpen() && !link.write("C00\r"));
     }
 
     void openFailuresSayWhy()
     {
         Pty pty;
         TempStore::mapPort(3, pty.slavePath());
-        MSComm1 first;
-        first.setCommPort(3);
-        QVERIFY(first.setPortOpen(true));
+        SerialLink first;
+        QCOMPARE(openAnswer(first, 3), QString());
 
-        MSComm1 second;
-        second.setCommPort(3);
-        QVERIFY(!second.setPortOpen(true));
-        QVERIFY(!second.portOpen());
+        // A second link on the same device: in use, and by whom.
+        SerialLink second;
+        const QString inUse = openAnswer(second, 3);
         QCOMPARE(second.lastOpenFailure().kind, PortOpenFailure::Kind::InUse);
-        QVERIFY2(second.lastOpenFailure().describe(3).contains("in use"),
-                 qPrintable(second.lastOpenFailure().describe(3)));
-        QVERIFY(second.lastOpenFailure().describe(3).contains(pty.slavePath()));
+        QVERIFY2(inUse.startsWith(QStringLiteral("COM3 is %1: in use by process %2 (")
+                                      .arg(pty.slavePath())
+                                      .arg(QCoreApplication::applicationPid())),
+                 qPrintable(inUse));
 
         TempStore::mapPort(9, "/dev/zuno-test-no-such-adapter");
-        MSComm1 missing;
-        missing.setCommPort(9);
-        QVERIFY(!missing.setPortOpen(true));
+        SerialLink missing;
+        QVERIFY(openAnswer(missing, 9).endsWith("no such device: is the adapter plugged in?"));
         QCOMPARE(missing.lastOpenFailure().kind, PortOpenFailure::Kind::Missing);
-        QVERIFY(missing.lastOpenFailure().describe(9).contains("is the adapter plugged in?"));
 
-        MSComm1 none;
-        none.setCommPort(0);
-        QVERIFY(!none.setPortOpen(true));
+        SerialLink none;
+        QVERIFY(openAnswer(none, 0).startsWith("No port was chosen"));
         QCOMPARE(none.lastOpenFailure().kind, PortOpenFailure::Kind::NoPortChosen);
 
         // A regular file is no serial device: refused with the system's words.
         QTemporaryFile notADevice;
         QVERIFY(notADevice.open());
         TempStore::mapPort(10, notADevice.fileName());
-        MSComm1 refused;
-        refused.setCommPort(10);
-        QVERIFY(!refused.setPortOpen(true));
-        QVERIFY(refused.lastOpenFailure().kind == PortOpenFailure::Kind::Refused);
-        QVERIFY(!refused.lastOpenFailure().detail.isEmpty());
+        SerialLink refused;
+        QCOMPARE(openAnswer(refused, 10),
+                 QStringLiteral("COM10 is %1: refused: %2")
+                     .arg(notADevice.fileName(), QString::fromLocal8Bit(std::strerror(ENOTTY))));
+        QCOMPARE(refused.lastOpenFailure().kind, PortOpenFailure::Kind::Refused);
 
-        // Once the first control lets go, the port opens normally.
-        first.setPortOpen(false);
-        QVERIFY(second.setPortOpen(true));
+        // Once the first link lets go, the port opens normally, and a success clears the reason.
+        first.close();
+        QCOMPARE(openAnswer(second, 3), QString());
+        QCOMPARE(second.lastOpenFailure().kind, PortOpenFailure::Kind::None);
     }
 
-    void vanishedDeviceClosesWithoutSpinning_data()
+    void vanishedDeviceClosesThePortOnce_data()
     {
         QTest::addColumn<bool>("throughLink");
         QTest::newRow("other side hangs up") << false;
         QTest::newRow("mapped link removed") << true;
     }
-    void vanishedDeviceClosesWithoutSpinning()
+    void vanishedDeviceClosesThePortOnce()
     {
         QFETCH(bool, throughLink);
         auto pty = std::make_unique<Pty>();
         QTemporaryDir dir;
-        const QString link = dir.filePath("projector");
-        QVERIFY(QFile::link(pty->slavePath(), link));
-        TempStore::mapPort(5, throughLink ? link : pty->slavePath());
+        const QString name = dir.filePath("projector");
+        QVERIFY(QFile::link(pty->slavePath(), name));
+        TempStore::mapPort(5, throughLink ? name : pty->slavePath());
+        SerialLink link;
+        QCOMPARE(openAnswer(link, 5), QString());
+        QSignalSpy lost(&link, &Link::lost);
+        // The port is closed by the time lost() is heard: a closed port polls nothing.
+        bool openAtLoss = true;
+        connect(&link, &Link::lost, this, [&] { openAtLoss = link.isOpen(); });
 
-        MSComm1 comm;
-        comm.setCommPort(5);
-        QVERIFY(comm.setPortOpen(true));
-        QSignalSpy lost(&comm, &MSComm1::portLost);
-
-        const qint64 cpuBefore = processCpuMs();
-        QElapsedTimer clock;
-        clock.start();
         if (throughLink)
-            QVERIFY(QFile::remove(link));
+            QVERIFY(QFile::remove(name));
         else
             pty.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(!comm.portOpen(), 1500);
-        QVERIFY2(clock.elapsed() < 1200, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(lost.count(), 1);
-        QVERIFY(!comm.output("C00\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 10000);
+        QVERIFY(!openAtLoss && !link.isOpen());
 
-        // Nothing keeps polling afterwards: over half a second the process stays nearly idle.
-        QTest::qWait(500);
-        QCOMPARE(lost.count(), 1);
-        const qint64 cpuUsed = processCpuMs() - cpuBefore;
-        QVERIFY2(cpuUsed < 400, qPrintable(QStringLiteral("%1 ms CPU").arg(cpuUsed)));
-
-        // A device that is back opens again normally.
+        // The device comes back under the mapped name and opens again; the loss stays one.
         Pty again;
-        TempStore::mapPort(5, again.slavePath());
-        QVERIFY(comm.setPortOpen(true));
-        QVERIFY(comm.output("CR0\r"));
+        QFile::remove(name);
+        QVERIFY(QFile::link(again.slavePath(), name));
+        TempStore::mapPort(5, name);
+        QCOMPARE(openAnswer(link, 5), QString());
+        QVERIFY(link.write("CR0\r"));
         QCOMPARE(again.read(2000, 4), QByteArray("CR0\r"));
+        // Closing is no loss.
+        link.close();
+        QCOMPARE(lost.count(), 1);
     }
 };
 
-QTEST_GUILESS_MAIN(TestMSComm)
-#include "tst_mscomm.moc"
+QTEST_GUILESS_MAIN(TestSerialLink)
+#include "tst_seriallink.moc"

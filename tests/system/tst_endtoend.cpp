@@ -1,23 +1,36 @@
-#include "link/form1.h"
-#include "settings/form2.h"
-#include "settings/retrycomport.h"
+#include "core/buttontable.h"
+#include "serial/seriallink.h"
 #include "testing/testsupport.h"
+#include "ui/panelwindow.h"
+#include "ui/portdialog.h"
+#include "ui/retrycomport.h"
 
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
 
 using namespace zuno;
 
-// The simulator's log lines ("12:00:00.000  RX  A002C00[CR]") and what a test takes from them: the
-// command received and the time it came in.
-static const QString kReceived = QStringLiteral("^\\S+  RX  (.*)$");
-static const QString kReceivedAt = QStringLiteral("^(\\S+)  RX  ");
+// The serial link, keeping every string the panel wrote: the simulator must have received
+// exactly these, no more.
+class RecordingLink : public SerialLink
+{
+  public:
+    QStringList written; // as the simulator logs them, CR spelled "[CR]"
+    bool write(QByteArrayView bytes) override
+    {
+        const bool sent = SerialLink::write(bytes);
+        if (sent)
+            written << QString::fromLatin1(bytes.toByteArray()).replace(u'\r', "[CR]");
+        return sent;
+    }
+};
 
 // Starts both and ends the test function at once when that failed: nothing else can run then.
 // clang-format off
@@ -32,19 +45,23 @@ class TestEndToEnd : public QObject
     QTemporaryDir m_dir;
     QProcess m_sim;
     QString m_log; // all the simulator printed
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<RecordingLink> m_link;
+    std::unique_ptr<PanelWindow> m_window; // goes before its link
     QStringList m_messages;
 
-    QString text(const QString& label) { return m_form->label(label)->text(); }
+    QString rxd() const { return m_window->controls().rxdLine->text(); }
+    QString status() const { return m_window->controls().statusLine->text(); }
     void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, {5, 5}); }
-    void click(const QString& button) { click(m_form->button(button)); }
-    void choose(const QString& option) { click(m_form->findChild<QRadioButton*>(option)); }
-    // Capture 1 of `pattern` in each line the simulator logged, in order.
-    QStringList logged(const QString& pattern) const
+    void click(PanelButton button) { click(m_window->button(button)); }
+    // 0 SINGLE, 1 ALL, 2 to 5 the projectors 001 to 004.
+    void chooseAddress(int option) { click(m_window->controls().addressOptions[option]); }
+    // The commands the simulator logged as received, in order.
+    QStringList received() const
     {
+        static const QRegularExpression line(QStringLiteral("^\\S+  RX  (.*)$"),
+                                             QRegularExpression::MultilineOption);
         QStringList result;
-        QRegularExpression expression(pattern, QRegularExpression::MultilineOption);
-        for (auto it = expression.globalMatch(m_log); it.hasNext();)
+        for (auto it = line.globalMatch(m_log); it.hasNext();)
             result << it.next().captured(1);
         return result;
     }
@@ -59,20 +76,31 @@ class TestEndToEnd : public QObject
         // It prints its device path once its line is open and registered.
         QTRY_VERIFY2_WITH_TIMEOUT(m_log.startsWith("/dev/") && m_log.contains('\n'),
                                   qPrintable(m_log), 10000);
-        m_form = std::make_unique<Form1>();
-        m_form->load();
-        m_form->show();
-        QTRY_VERIFY(m_log.contains("client opened the device"));
+        m_link = std::make_unique<RecordingLink>();
+        m_window = std::make_unique<PanelWindow>(*m_link);
+        m_window->start();
+        m_window->show();
+        QVERIFY(m_link->isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("client opened the device"), 10000);
     }
 
-    // Clicks a read button, waits for the whole reply on the RxD line (every transmit empties it,
+    // Clicks a button, waits for the whole reply on the RxD line (every transmit empties it,
     // so a match is this exchange's reply) and checks the decoded status line, when given.
-    void readBack(const QString& button, const QString& rxd, const QString& status = {})
+    void readBack(PanelButton button, const QString& expectedRxd,
+                  const QString& expectedStatus = {})
     {
         click(button);
-        QTRY_COMPARE_WITH_TIMEOUT(text("Label12"), rxd, 1500);
-        if (!status.isNull())
-            QCOMPARE(text("Label25"), status);
+        QTRY_COMPARE_WITH_TIMEOUT(rxd(), expectedRxd, 5000);
+        if (!expectedStatus.isNull())
+            QCOMPARE(status(), expectedStatus);
+    }
+
+    // What the panel wrote is what the simulator received, in the same order. Called after a
+    // last exchange has been answered, so nothing of the panel's can still be on its way.
+    void simulatorReceivedAllWritten(const QStringList& expected)
+    {
+        QCOMPARE(m_link->written, expected);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 5000);
     }
 
   private slots:
@@ -92,7 +120,8 @@ class TestEndToEnd : public QObject
     }
     void cleanup()
     {
-        m_form.reset();
+        m_window.reset();
+        m_link.reset();
         m_sim.terminate();
         m_sim.waitForFinished(3000);
     }
@@ -101,12 +130,12 @@ class TestEndToEnd : public QObject
     void powerOnSequenceReadsBackThroughStatus()
     {
         START_BOTH({"--warmup-ms", "1500"});
-        readBack("Command44", " 8 0  [CR] ", " Stand by");
-        readBack("Command17", "  [ACK] ");
-        readBack("Command44", " 4 0  [CR] ", " Count down");
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("projector 1: status 00"), 5000);
-        readBack("Command44", " 0 0  [CR] ", " Power ON");
-        QCOMPARE(logged(kReceived), QStringList({"CR0[CR]", "C00[CR]", "CR0[CR]", "CR0[CR]"}));
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        readBack(PanelButton::PowerOn, "  [ACK] ");
+        readBack(PanelButton::Status, " 4 0  [CR] ", " Count down");
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("projector 1: status 00"), 10000);
+        readBack(PanelButton::Status, " 0 0  [CR] ", " Power ON");
+        simulatorReceivedAllWritten({"CR0[CR]", "C00[CR]", "CR0[CR]", "CR0[CR]"});
     }
 
     // Exchanges read back on the RxD and status lines: input 3 set, then read (the projector starts
@@ -115,113 +144,123 @@ class TestEndToEnd : public QObject
     void exchanges_data()
     {
         QTest::addColumn<QStringList>("simArguments");
-        QTest::addColumn<QStringList>("buttons"); // all but the last are acknowledged
-        QTest::addColumn<QString>("rxd");
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<QList<PanelButton>>("buttons"); // all but the last are acknowledged
+        QTest::addColumn<QString>("expectedRxd");
+        QTest::addColumn<QString>("expectedStatus");
+        using B = PanelButton;
         const QString spelled = " 0 2 5 . 0 _ 0 2 5 . 5 _ 0 2 6 . 0  [CR] ";
         const QString temperatures = " 0 2 5 . 0 deg C 0 2 5 . 5 deg C 0 2 6 . 0 deg C ";
         // clang-format off
-        QTest::newRow("input 3") << QStringList() << QStringList{"Command53", "Command45"} << " 3  [CR] " << " Input 3";
-        QTest::newRow("lamp time") << QStringList{"--lamp-hours", "1234"} << QStringList{"Command46"} << " 0 1 2 3 4  [CR] " << "   1 2 3 4   Hour Use";
-        QTest::newRow("temperatures") << QStringList() << QStringList{"Command54"} << spelled << temperatures;
-        QTest::newRow("temperatures split") << QStringList{"--split", "--split-gap-ms", "30"} << QStringList{"Command54"} << spelled << temperatures;
-        QTest::newRow("silent projector") << QStringList{"--silent"} << QStringList{"Command44"} << " X X X X " << "";
+        QTest::newRow("input 3") << QStringList() << QList{B::Input3, B::InputMode} << " 3  [CR] " << " Input 3";
+        QTest::newRow("lamp time") << QStringList{"--lamp-hours", "1234"} << QList{B::LampTime} << " 0 1 2 3 4  [CR] " << "   1 2 3 4   Hour Use";
+        QTest::newRow("temperatures") << QStringList() << QList{B::Temp} << spelled << temperatures;
+        QTest::newRow("temperatures split") << QStringList{"--split", "--split-gap-ms", "30"} << QList{B::Temp} << spelled << temperatures;
+        QTest::newRow("silent projector") << QStringList{"--silent"} << QList{B::Status} << " X X X X " << "";
         // clang-format on
     }
     void exchanges()
     {
         QFETCH(QStringList, simArguments);
-        QFETCH(QStringList, buttons);
-        QFETCH(QString, rxd);
-        QFETCH(QString, status);
+        QFETCH(QList<PanelButton>, buttons);
+        QFETCH(QString, expectedRxd);
+        QFETCH(QString, expectedStatus);
         START_BOTH(simArguments);
-        for (const QString& button : buttons.first(buttons.size() - 1)) {
-            click(button);
-            QTRY_COMPARE_WITH_TIMEOUT(text("Label12"), QStringLiteral("  [ACK] "), 900);
-        }
-        QSignalSpy events(&m_form->comm(), &MSComm1::onComm);
-        readBack(buttons.last(), rxd, status);
+        for (const PanelButton button : buttons.first(buttons.size() - 1))
+            readBack(button, "  [ACK] ");
+        QSignalSpy pieces(m_link.get(), &Link::received);
+        readBack(buttons.last(), expectedRxd, expectedStatus);
         // A split reply really came in pieces, about one a character.
         if (simArguments.contains("--split"))
-            QVERIFY(events.count() >= m_form->RxBuffer.size() / 2);
+            QVERIFY(pieces.count() >= m_window->exchange().collected().size() / 2);
+        QStringList commands;
+        for (const PanelButton button : buttons)
+            commands << QString::fromLatin1(buttonSpec(button).command) + "[CR]";
+        simulatorReceivedAllWritten(commands);
     }
 
-    void heldZoomRepeatsAboutEvery100msUntilRelease()
+    // ZOOM held repeats its command; after the release only the next click goes out: STATUS is
+    // the next command the simulator receives, and still the last once its display has cleared.
+    void heldZoomRepeatsUntilRelease()
     {
         START_BOTH({});
-        QTest::mousePress(m_form->button("Command30"), Qt::LeftButton);
-        QTest::qWait(1000); // the measurement window
-        QTest::mouseRelease(m_form->button("Command30"), Qt::LeftButton);
-        const int releasedAt = QTime::currentTime().msecsSinceStartOfDay();
-        QTest::qWait(500); // nothing may follow the release
-        const QStringList at = logged(kReceivedAt);
-        QVERIFY2(at.size() >= 8 && at.size() <= 12, qPrintable(at.join(u' ')));
-        const int lastAt = QTime::fromString(at.last(), u"HH:mm:ss.zzz").msecsSinceStartOfDay();
-        QVERIFY2(lastAt <= releasedAt + 20, qPrintable(QString::number(lastAt - releasedAt)));
+        QPushButton* zoom = m_window->button(PanelButton::ZoomUp);
+        QTest::mousePress(zoom, Qt::LeftButton);
+        // Released between two sends, the last one answered: no late answer can join the reply
+        // to STATUS.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_link->written.size() >= 5 && m_window->exchange().collected() == "\x06", 10000);
+        QTest::mouseRelease(zoom, Qt::LeftButton);
+        const qsizetype sends = m_link->written.size();
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->controls().txdLine->text().isEmpty(), 5000);
+        QStringList expected(sends, QStringLiteral("C47[CR]"));
+        simulatorReceivedAllWritten(expected << QStringLiteral("CR0[CR]"));
     }
 
     // Power on under each address among four projectors; reading each one on its own shows which
     // executed. ALL reaches all four and none answers.
     void addressReachesOnlyItsProjectors_data()
     {
-        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("option");
         QTest::addColumn<QString>("poweredOn");
-        // clang-format off
-        QTest::newRow("SINGLE") << "Option1" << "1234";
-        QTest::newRow("ALL") << "Option2" << "1234";
-        QTest::newRow("002") << "Option4" << "2";
-        QTest::newRow("004") << "Option6" << "4";
-        // clang-format on
+        QTest::newRow("SINGLE") << 0 << "1234";
+        QTest::newRow("ALL") << 1 << "1234";
+        QTest::newRow("002") << 3 << "2";
+        QTest::newRow("004") << 5 << "4";
     }
     void addressReachesOnlyItsProjectors()
     {
-        QFETCH(QString, option);
+        QFETCH(int, option);
         QFETCH(QString, poweredOn);
         START_BOTH({"--projectors", "4", "--warmup-ms", "600000"});
-        choose(option);
-        readBack("Command17", option == "Option2" ? " X X X X " : "  [ACK] ");
+        chooseAddress(option);
+        readBack(PanelButton::PowerOn, option == 1 ? " X X X X " : "  [ACK] ");
+        QStringList expected{QString::fromLatin1(addressOptions()[option].prefix) + "C00[CR]"};
         for (const QChar k : QStringLiteral("1234")) {
-            choose(QStringLiteral("Option%1").arg(k.digitValue() + 2));
-            readBack("Command44", poweredOn.contains(k) ? " 4 0  [CR] " : " 8 0  [CR] ");
+            chooseAddress(k.digitValue() + 1);
+            readBack(PanelButton::Status, poweredOn.contains(k) ? " 4 0  [CR] " : " 8 0  [CR] ");
+            expected << QStringLiteral("A00%1CR0[CR]").arg(k);
         }
+        simulatorReceivedAllWritten(expected);
     }
 
-    // A console command goes out behind the panel's address and is acknowledged.
+    // A console command goes out behind the panel's address and is acknowledged; it decodes
+    // nothing onto the status line.
     void consoleCommandIsAcknowledged()
     {
         START_BOTH({"--projectors", "2"});
-        choose("Option4");
-        m_form->Hyouji("CF BRIGHT UP\r", Form1::kTransmit);
-        QTRY_COMPARE_WITH_TIMEOUT(text("Label12"), QStringLiteral("  [ACK] "), 900);
-        QCOMPARE(text("Label25"), QString());
-        QTRY_COMPARE(logged(kReceived), QStringList{"A002CF BRIGHT UP[CR]"});
+        chooseAddress(3);
+        m_window->exchange().sendFromConsole("CF BRIGHT UP\r");
+        QTRY_COMPARE_WITH_TIMEOUT(rxd(), QStringLiteral("  [ACK] "), 5000);
+        QCOMPARE(status(), QString());
+        simulatorReceivedAllWritten({"A002CF BRIGHT UP[CR]"});
     }
 
-    // The line going away like a pulled adapter closes the port at once and costs no CPU; "COM"
-    // then OK fails while the device is away and opens it once it is back.
+    // The line going away like a pulled adapter closes the port once; "COM" then OK fails while
+    // the device is away and opens it once it is back.
     void hangUpClosesThePortAndComReopensIt()
     {
         START_BOTH({"--hangup-after", "1", "--reopen-after-ms", "4000"});
-        readBack("Command44", " 8 0  [CR] ", " Stand by");
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("hang-up: line closed"), 2000);
-        const QDeadlineTimer window(1000);
-        const qint64 cpuBefore = processCpuMs();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->comm().portOpen(), 1000);
-        QCOMPARE(text("Label12"), QStringLiteral(" PORT CLOSED "));
-        QTest::qWait(int(window.remainingTime())); // the measurement window
-        const qint64 cpuUsed = processCpuMs() - cpuBefore;
-        QVERIFY2(cpuUsed < 250, qPrintable(QStringLiteral("%1 ms CPU in 1 s").arg(cpuUsed)));
+        QSignalSpy lost(m_link.get(), &Link::lost);
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("hang-up: line closed"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_link->isOpen(), 10000);
+        QCOMPARE(rxd(), QStringLiteral(" PORT CLOSED "));
 
-        click("Command33");
-        QPointer<Form2> dialog = m_form->portDialog();
+        click(PanelButton::Com);
+        QPointer<PortDialog> dialog = m_window->portDialog();
         QVERIFY(dialog);
-        click(dialog->Command1);
+        click(dialog->okButton);
         QVERIFY2(m_messages.size() == 1 && m_messages.first().contains("no such device"),
                  qPrintable(m_messages.join(u'|')));
-        QVERIFY(!m_form->comm().portOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("line reopened"), 8000);
-        click(dialog->Command1);
-        readBack("Command44", " 8 0  [CR] ", " Stand by");
+        QVERIFY(!m_link->isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("line reopened"), 20000);
+        click(dialog->okButton);
+        QVERIFY(m_link->isOpen());
+        QTRY_VERIFY(!dialog);
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        QCOMPARE(lost.count(), 1);
+        simulatorReceivedAllWritten({"CR0[CR]", "CR0[CR]"});
     }
 };
 

@@ -1,8 +1,8 @@
-#include "console/catalogue.h"
-#include "console/form3.h"
-#include "link/form1.h"
-#include "settings/portsettings.h"
+#include "core/catalogue.h"
+#include "testing/fakelink.h"
 #include "testing/testsupport.h"
+#include "ui/commandconsole.h"
+#include "ui/panelwindow.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -18,86 +18,92 @@ static void choose(QComboBox* list, int position)
     QTRY_VERIFY(!list->view()->isVisible());
 }
 
-// The console against the real panel, its transmit routine and a pseudo-terminal.
+// The command console, opened by the "Command Table" button of a panel on a fake line.
 class TestConsole : public QObject
 {
     Q_OBJECT
+    struct Panel
+    {
+        FakeLink link;
+        PanelWindow window{link};
+    };
+    std::unique_ptr<Panel> m_panel;
+    QPointer<CommandConsole> m_console;
 
-    std::unique_ptr<Pty> m_pty;
-    std::unique_ptr<Form1> m_panel;
-
-    bool frame15Shown() { return m_panel->Frame15()->isVisibleTo(m_panel.get()); }
-    bool timersAre(int reply, int clear)
+    CommandConsole* openConsole()
     {
-        return m_panel->Timer2.interval() == reply && m_panel->Timer4.interval() == clear;
+        QTest::mouseClick(m_panel->window.button(PanelButton::CommandTable), Qt::LeftButton);
+        return m_panel->window.console();
     }
-    // Opens the console as the panel's "Command Table" button does.
-    Form3* openConsole()
+    // What the console changes on the panel: the status frame, the reply and display times.
+    QString panelState() const
     {
-        m_panel->button(QStringLiteral("Command74"))->click();
-        return qobject_cast<Form3*>(m_panel->console());
+        const bool status = m_panel->window.controls().statusFrame->isVisibleTo(&m_panel->window);
+        return QStringLiteral("%1 %2/%3")
+            .arg(status ? "status" : "no status")
+            .arg(m_panel->window.exchange().replyTimer().interval())
+            .arg(m_panel->window.exchange().displayClearTimer().interval());
     }
-    // Presses SEND; true when exactly these bytes arrive on the line.
-    bool sends(Form3* console, const QByteArray& wire)
+    // What one press of SEND puts on the line.
+    QList<QByteArray> send()
     {
-        QTest::mouseClick(console->Command1, Qt::LeftButton);
-        return m_pty->read(2000, wire.size()) == wire;
+        m_panel->link.writes.clear();
+        QTest::mouseClick(m_console->sendButton, Qt::LeftButton);
+        return m_panel->link.writes;
     }
+    QList<QComboBox*> lists() const
+    {
+        return {m_console->basicList, m_console->setList, m_console->readList};
+    }
+    // What the edit parts of the set and read lists show: the lists' names, never an item.
+    static QString nameOfList(int list) { return list == 1 ? "Combo2" : "Combo3"; }
 
   private slots:
     void initTestCase() { TempStore::setUpProcess(); }
     void init()
     {
         TempStore::clear();
-        SendText = QByteArray("CR0\r");
-        m_pty = std::make_unique<Pty>();
-        TempStore::mapPort(9, m_pty->slavePath());
-        m_panel = std::make_unique<Form1>();
-        m_panel->comm().setCommPort(9);
-        QVERIFY(m_panel->comm().setPortOpen(true));
+        m_panel = std::make_unique<Panel>();
+        m_panel->link.open(9, 9600);
+        m_panel->window.show();
+        m_console = openConsole();
+        QVERIFY(QTest::qWaitForWindowActive(m_console));
     }
-    void cleanup()
-    {
-        m_panel.reset();
-        m_pty.reset();
-        // The console never prepares a panel command of its own.
-        QCOMPARE(SendText, QByteArray("CR0\r"));
-    }
+    void cleanup() { m_panel.reset(); }
 
-    // Opening hides the status frame and lengthens the panel's timers; the console loads on
-    // the basic list's first item, every list filled and inside the cut window. Closing, by
-    // CLOSE or by the close box, restores the panel and discards the console; once open again,
-    // a second press only brings it forward.
+    // The console opens beside the panel, not modal, on the basic list's first item, every list
+    // filled and inside the window. Closing it, by CLOSE or by the close box, gives the panel
+    // back its status frame and timing and discards the console; while it is open, a second
+    // press only brings it forward.
     void openAndClose()
     {
-        QPointer<Form3> console(openConsole());
-        QVERIFY(QTest::qWaitForWindowActive(console));
-        QVERIFY(!console->isModal() && !frame15Shown() && timersAre(7000, 7500));
-        QCOMPARE(QApplication::focusWidget(), console->Combo1);
-        QVERIFY(console->Text1->text() == "C00[CR]" && console->ConsoleCommand == "C00\r");
-        QVERIFY(console->Label2->isVisible() && !console->Label1->isVisible());
-        const QList<QComboBox*> lists = {console->Combo1, console->Combo2, console->Combo3};
+        QVERIFY(!m_console->isModal() && m_panel->window.isVisible());
+        QCOMPARE(panelState(), "no status 7000/7500");
+        QCOMPARE(QApplication::focusWidget(), m_console->basicList);
+        QCOMPARE(m_console->commandBox->text(), QStringLiteral("C00[CR]"));
+        QVERIFY(m_console->crHint->isVisible() && !m_console->parameterHint->isVisible());
         for (int l = 0; l < 3; ++l) {
-            QCOMPARE(lists[l]->isVisible(), l == 0);
-            QCOMPARE(lists[l]->count(), Catalogue::count(CatalogueList(l)));
-            QVERIFY(lists[l]->geometry().bottom() < console->height());
-            QVERIFY(l == 0 || lists[l]->currentText() == lists[l]->objectName());
+            QCOMPARE(lists()[l]->isVisible(), l == 0);
+            QCOMPARE(lists()[l]->count(), Catalogue::count(CatalogueList(l)));
+            QVERIFY(lists()[l]->geometry().bottom() < m_console->height());
+            QVERIFY(l == 0 || lists()[l]->currentText() == nameOfList(l));
         }
-        console->Command4->click();
-        QTest::mouseClick(console->Command2, Qt::LeftButton);
-        QVERIFY(m_panel->isVisible() && frame15Shown() && timersAre(1000, 1200));
-        QTRY_VERIFY(console.isNull());
+        QTest::mouseClick(m_console->closeButton, Qt::LeftButton);
+        QCOMPARE(panelState(), "status 1000/1200");
+        QTRY_VERIFY(m_console.isNull());
 
-        console = openConsole();
-        console->Command5->click();
-        QVERIFY(openConsole() == console && console->Combo3->isVisible());
-        m_panel->hide();
-        console->windowHandle()->close();
-        QVERIFY(m_panel->isVisible() && frame15Shown() && timersAre(1000, 1200));
+        m_console = openConsole();
+        QTest::mouseClick(m_console->readListButton, Qt::LeftButton);
+        QVERIFY(openConsole() == m_console && m_console->readList->isVisible());
+        m_panel->window.hide();
+        m_console->windowHandle()->close();
+        QVERIFY(m_panel->window.isVisible());
+        QCOMPARE(panelState(), "status 1000/1200");
+        QTRY_VERIFY(m_console.isNull());
     }
 
-    // A list button shows its list alone, back on item 0, with the "[CR]" hint; choosing an
-    // item puts its command in the text box, and SEND sends it.
+    // A list button shows its list alone, back on its first item, with the "[CR]" hint;
+    // choosing an item puts its command into the text box, and SEND sends it.
     void listsAndChoices_data()
     {
         QTest::addColumn<int>("list");
@@ -112,92 +118,90 @@ class TestConsole : public QObject
         QFETCH(int, list);
         QFETCH(int, position);
         QFETCH(QString, chosen);
-        Form3* console = openConsole();
-        const QList<QComboBox*> lists = {console->Combo1, console->Combo2, console->Combo3};
-        for (QComboBox* combo : lists)
+        for (QComboBox* combo : lists())
             combo->setCurrentIndex(5);
-        console->Text1->clear();
-        QVERIFY(sends(console, "\r")); // hides the "[CR]" hint
-        QList<QPushButton*>{console->Command3, console->Command4, console->Command5}[list]->click();
+        m_console->commandBox->clear();
+        QCOMPARE(send(), QList<QByteArray>{"\r"}); // hides the "[CR]" hint
+        QTest::mouseClick(QList<QPushButton*>{m_console->basicListButton, m_console->setListButton,
+                                              m_console->readListButton}[list],
+                          Qt::LeftButton);
         for (int l = 0; l < 3; ++l)
-            QCOMPARE(lists[l]->isVisible(), l == list);
-        QCOMPARE(console->Text1->text(), lists[list]->itemText(0).section('[', 0, 0) + "[CR]");
-        QVERIFY(console->Label2->isVisible());
-        choose(lists[list], position);
-        QCOMPARE(console->Text1->text(), chosen);
-        QVERIFY(list == 0 || lists[list]->currentText() == lists[list]->objectName());
-        QVERIFY(sends(console, chosen.chopped(4).toLatin1() + '\r'));
+            QCOMPARE(lists()[l]->isVisible(), l == list);
+        QComboBox* shown = lists()[list];
+        QCOMPARE(m_console->commandBox->text(), shown->itemText(0).section(u'[', 0, 0) + "[CR]");
+        QVERIFY(m_console->crHint->isVisible());
+        choose(shown, position);
+        QCOMPARE(m_console->commandBox->text(), chosen);
+        QVERIFY(list == 0 || shown->currentText() == nameOfList(list));
+        QCOMPARE(send(), QList<QByteArray>{chosen.chopped(4).toLatin1() + '\r'});
     }
 
     // Arrow keys choose set items step by step. "%" anywhere in a set item shows the "%" hint
-    // and moves the focus to the text box; a set item without hides it, the read list leaves
-    // it, and SEND hides it.
+    // and moves the focus to the text box; a set item without one hides it, the read list
+    // leaves it, and SEND hides it.
     void parameterHint()
     {
-        Form3* console = openConsole();
-        QVERIFY(QTest::qWaitForWindowActive(console));
-        console->Command4->click();
-        console->Combo2->setFocus();
-        QTest::keyClick(console->Combo2, Qt::Key_Down); // "CF CONT DN"
-        QVERIFY(!console->Label1->isVisible() && QApplication::focusWidget() == console->Combo2);
-        QTest::keyClick(console->Combo2, Qt::Key_Down); // "CF CONT 0%%"
-        QVERIFY(console->Label1->isVisible() && QApplication::focusWidget() == console->Text1);
-        console->Command5->click();
-        choose(console->Combo3, 4);
-        QVERIFY(console->Label1->isVisible());
-        console->Command4->click();
-        QVERIFY(!console->Label1->isVisible());
-        choose(console->Combo2, 167); // "%1" in the description only
-        QVERIFY(console->Label1->isVisible());
-        QVERIFY(sends(console, "CF INPUT1 DIGITAL\r"));
-        QVERIFY(!console->Label1->isVisible());
+        const QLabel* hint = m_console->parameterHint;
+        QTest::mouseClick(m_console->setListButton, Qt::LeftButton);
+        m_console->setList->setFocus();
+        QTest::keyClick(m_console->setList, Qt::Key_Down); // "CF CONT DN"
+        QVERIFY(!hint->isVisible() && QApplication::focusWidget() == m_console->setList);
+        QTest::keyClick(m_console->setList, Qt::Key_Down); // "CF CONT 0%%"
+        QVERIFY(hint->isVisible() && QApplication::focusWidget() == m_console->commandBox);
+        QTest::mouseClick(m_console->readListButton, Qt::LeftButton);
+        choose(m_console->readList, 4);
+        QVERIFY(hint->isVisible());
+        QTest::mouseClick(m_console->setListButton, Qt::LeftButton);
+        QVERIFY(!hint->isVisible());
+        choose(m_console->setList, 167); // "%1" in the description only
+        QVERIFY(hint->isVisible());
+        QCOMPARE(send(), QList<QByteArray>{"CF INPUT1 DIGITAL\r"});
+        QVERIFY(!hint->isVisible());
     }
 
-    // Enter and Esc do nothing anywhere; another item's exact text left in a list's edit part
-    // chooses nothing, by Enter or on leaving. The panel closing then discards the console
-    // without its close steps, even with such a text left in the edit part.
+    // Enter and Esc do nothing anywhere; an item's text left in the edit part of the set or
+    // read list chooses nothing, by Enter or on leaving, and the list's name comes back.
+    // Closing the panel then discards the console without its closing steps.
     void keysAndPanelClosing()
     {
-        QPointer<Form3> console(openConsole());
-        QVERIFY(QTest::qWaitForWindowActive(console));
-        console->Command5->click();
-        console->Combo3->setFocus();
-        console->Combo3->lineEdit()->setText(console->Combo3->itemText(7));
-        for (QWidget* target : std::initializer_list<QWidget*>{
-                 console->Combo3, console->Combo3->lineEdit(), console->Combo1, console->Command1,
-                 console->Command2, console->Text1}) {
-            target->setFocus();
-            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-                QTest::keyClick(target, key);
+        for (const int l : {1, 2}) {
+            QComboBox* list = lists()[l];
+            QTest::mouseClick(l == 1 ? m_console->setListButton : m_console->readListButton,
+                              Qt::LeftButton);
+            const QByteArray command = m_console->commandToSend();
+            list->setFocus();
+            list->lineEdit()->setText(list->itemText(7));
+            for (QWidget* target : std::initializer_list<QWidget*>{
+                     list, list->lineEdit(), m_console->basicList, m_console->sendButton,
+                     m_console->closeButton, m_console->commandBox}) {
+                target->setFocus();
+                for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+                    QTest::keyClick(target, key);
+            }
+            QVERIFY(list->currentIndex() == 0 && list->currentText() == nameOfList(l));
+            QCOMPARE(m_console->commandToSend(), command);
         }
-        QVERIFY(console->Combo3->currentIndex() == 0 && console->Combo3->currentText() == "Combo3");
-        QCOMPARE(console->Combo3->count(), Catalogue::count(CatalogueList::Read));
-        QCOMPARE(console->ConsoleCommand, QByteArray("CR CONT\r"));
-        QVERIFY(m_pty->drain(150).isEmpty() && console->isVisible());
+        QVERIFY(m_panel->link.writes.isEmpty() && m_console->isVisible());
 
-        console->Combo3->setFocus();
-        console->Combo3->lineEdit()->setText(console->Combo3->itemText(7));
-        m_panel->close();
-        QVERIFY(console.isNull() && !m_panel->isVisible() && !frame15Shown() &&
-                timersAre(7000, 7500));
+        m_console->readList->setFocus();
+        m_console->readList->lineEdit()->setText(m_console->readList->itemText(7));
+        m_panel->window.close();
+        QVERIFY(m_console.isNull() && !m_panel->window.isVisible());
+        QCOMPARE(panelState(), "no status 7000/7500");
     }
 
-    // SEND transmits the text box's command as typed up to its first "[", the panel's address
-    // prefix once per press; it never rewrites the text box, and starts both panel countdowns
-    // over in full.
-    void send()
+    // SEND transmits the text box's command up to its first "[" behind the panel's address,
+    // once per press, and never rewrites the text box.
+    void sendUsesTheTextBox()
     {
-        Form3* console = openConsole();
-        console->Text1->clear();
-        QTest::keyClicks(console->Text1, QStringLiteral("CF ANY 1[CR]xyz"));
-        QVERIFY(sends(console, "CF ANY 1\r"));
-        m_panel->AddressPrefix = "A002";
-        QTRY_VERIFY(m_panel->Timer2.remainingTime() < 6700 &&
-                    m_panel->Timer4.remainingTime() < 7200);
-        QVERIFY(sends(console, "A002CF ANY 1\r"));
-        QVERIFY(m_panel->Timer2.remainingTime() > 6900 && m_panel->Timer4.remainingTime() > 7400);
-        QVERIFY(sends(console, "A002CF ANY 1\r"));
-        QCOMPARE(console->Text1->text(), QStringLiteral("CF ANY 1[CR]xyz"));
+        m_console->commandBox->clear();
+        QTest::keyClicks(m_console->commandBox, QStringLiteral("CF ANY 1[CR]xyz"));
+        QCOMPARE(send(), QList<QByteArray>{"CF ANY 1\r"});
+        QRadioButton* address002 = m_panel->window.controls().addressOptions[3];
+        QTest::mouseClick(address002, Qt::LeftButton, {}, QPoint(4, 4));
+        QCOMPARE(send(), QList<QByteArray>{"A002CF ANY 1\r"});
+        QCOMPARE(send(), QList<QByteArray>{"A002CF ANY 1\r"});
+        QCOMPARE(m_console->commandBox->text(), QStringLiteral("CF ANY 1[CR]xyz"));
     }
 };
 

@@ -1,13 +1,10 @@
-#include "link/form1.h"
-#include "settings/form2.h"
-#include "settings/portsettings.h"
-#include "settings/retrycomport.h"
+#include "testing/fakelink.h"
 #include "testing/testsupport.h"
+#include "ui/panelwindow.h"
+#include "ui/portdialog.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -15,48 +12,32 @@
 
 using namespace zuno;
 
-// Start-up and shutdown against settings stores of every odd shape: damaged or hand-edited files,
-// things standing where the file should be, and stores that cannot be written.
+// Start-up and shutdown against settings stores of every shape: plain, damaged or hand-edited
+// files, things standing where the file should be, and stores that cannot be written.
 class TestHostileSettings : public QObject
 {
     Q_OBJECT
-    QStringList m_messages;
 
     static QString configDir() { return QFileInfo(TempStore::filePath()).path(); }
-    // The file's bytes with the port mapping where "@PORTS@" stands, or at the end.
-    static QByteArray withPorts(QByteArray contents, const Pty& pty)
-    {
-        const QByteArray ports = "[Ports]\nCOM3=" + pty.slavePath().toUtf8() + '\n';
-        return contents.contains("@PORTS@") ? contents.replace("@PORTS@", ports)
-                                            : contents + '\n' + ports;
-    }
 
-    // Runs the panel's start-up; `answer` handles its modal port dialog if one comes up. A failed
-    // check in the answer closes the dialog, so that the start-up returns.
-    bool load(Form1& form, const std::function<void(Form2&)>& answer = &Form2::close)
+    // Runs the panel's start-up, closing the port dialog if it comes; true when it came.
+    static bool startClosingDialog(PanelWindow& window)
     {
-        bool shown = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            QPointer<Form2> dialog = qobject_cast<Form2*>(QApplication::activeModalWidget());
-            if (dialog && !std::exchange(shown, true))
-                answer(*dialog);
-            if (dialog && QTest::currentTestFailed())
-                dialog->close();
+        bool asked = false;
+        QTimer inDialog;
+        inDialog.setSingleShot(true);
+        connect(&inDialog, &QTimer::timeout, [&] {
+            asked = window.portDialog() != nullptr;
+            if (asked)
+                window.portDialog()->close();
         });
-        poll.start(10);
-        form.load();
-        return shown;
+        inDialog.start(0);
+        window.start();
+        return asked;
     }
 
   private slots:
-    void init()
-    {
-        TempStore::setUpProcess();
-        RetryComport::setHookForTesting([this](const QString& reason) { m_messages << reason; });
-        m_messages.clear();
-        PortNumber = BaudCode = SavedPortNumber = SavedBaudCode = 0;
-    }
+    void initTestCase() { TempStore::setUpProcess(); }
     // Gives the folder its mode back and removes a folder where the store's file should be (the
     // next test's store replaces a file or link there).
     void cleanup()
@@ -97,7 +78,7 @@ class TestHostileSettings : public QObject
         row("blanks inside quotes", "[StartUP]\nComPort=\" 3\"\nBaudRate=\"96 \"\nADRESS=\" A003\"\n", "", 9600, "");
         row("NUL bytes inside values", QByteArrayLiteral("[StartUP]\nComPort=3\0 7\nBaudRate=96\0\nADRESS=\0A003\n"), "", 9600, "");
         row("binary junk before the group", junk + "\n" + normal, "", 9600, "A002");
-        row("unclosed quote takes the rest as the port's text", "@PORTS@[StartUP]\nComPort=\"3\nBaudRate=96\nADRESS=A003\n", "", 19200, "");
+        row("unclosed quote takes the rest as the port's text", "[StartUP]\nComPort=\"3\nBaudRate=96\nADRESS=A003\n", "", 19200, "");
         row("values that read as lists", "[StartUP]\nComPort=3,4\nBaudRate=96,1\nADRESS=A001,A002\n", "", 9600, "");
         row("CR LF line ends", "[StartUP]\r\nComPort=3\r\nBaudRate=96\r\nADRESS=A004\r\n", "", 9600, "A004");
         row("unclosed group header", "[StartUP\nComPort=3\nBaudRate=96\n", "", 9600, "");
@@ -119,9 +100,7 @@ class TestHostileSettings : public QObject
         QFETCH(QString, inTheWay);
         QFETCH(int, baud);
         QFETCH(QByteArray, prefix);
-        Pty pty;
-        const QByteArray stored = withPorts(contents, pty);
-        TempStore::writeRaw(stored);
+        TempStore::writeRaw(contents);
         const QString path = TempStore::filePath();
         if (inTheWay == "folder")
             QVERIFY(QFile::remove(path) && QDir().mkpath(path));
@@ -132,24 +111,22 @@ class TestHostileSettings : public QObject
                                           QFile::ReadOwner | QFile::ExeOwner));
         const QByteArray before = TempStore::readRaw();
 
-        Form1 form;
-        QCOMPARE(load(form), baud == 0);
-        QCOMPARE(form.comm().portOpen(), baud != 0);
-        QCOMPARE(form.comm().settings(), baud == 9600 ? "9600,N,8,1" : "19200,N,8,1");
-        QCOMPARE(form.AddressPrefix, prefix);
+        FakeLink link;
+        PanelWindow window(link);
+        QCOMPARE(startClosingDialog(window), baud == 0);
+        QCOMPARE(link.isOpen() ? link.bitsPerSecond : 0, baud);
+        QVERIFY(!link.isOpen() || link.port == 3);
+        QCOMPARE(window.exchange().address(), prefix);
         QCOMPARE(TempStore::readRaw(), before);
 
-        // Closing keeps the other entries: the stored port and its mapping.
-        const auto kept = [] {
-            return TempStore::value("StartUP", "ComPort", "-") + TempStore::value("Ports", "COM3");
-        };
-        const QString keptBefore = kept();
+        // Closing keeps the other entries.
+        const QString portBefore = TempStore::value("StartUP", "ComPort", "-");
         {
             FileSizeLimit limit(inTheWay == "size limit" ? 8 : qint64(RLIM_INFINITY));
-            QVERIFY(form.close());
+            QVERIFY(window.close());
         }
-        QVERIFY(!form.comm().portOpen());
-        QCOMPARE(kept(), keptBefore);
+        QVERIFY(!link.isOpen());
+        QCOMPARE(TempStore::value("StartUP", "ComPort", "-"), portBefore);
         // The address is stored where the store can be written: a link that leads to no file is
         // replaced by a store. A folder stays, and no half-written copy is left beside the store.
         const bool folder = inTheWay == "folder";
@@ -158,35 +135,7 @@ class TestHostileSettings : public QObject
                  folder ? QStringList() : QStringList{"ZUNO.conf"});
         // Modes bind only when not running as the superuser, who may write anyway.
         if (inTheWay == "size limit" || (inTheWay.startsWith("read-only") && ::geteuid() != 0))
-            QCOMPARE(TempStore::readRaw(), stored);
-    }
-
-    // OK at start-up opens the port, then the store takes the port but refuses the speed: "Retry
-    // Comport", the port stays open, nothing else is lost, and a second OK once the store can be
-    // written again stores the speed too.
-    void portDialogOkWithUnwritableStore()
-    {
-        Pty pty;
-        // Larger than the serial layer's lock file, so the limit stops only the store's writes.
-        const QByteArray stored = withPorts("[Notes]\nText=" + QByteArray(2000, 'x') + '\n', pty);
-        TempStore::writeRaw(stored);
-        Form1 form;
-        QVERIFY(load(form, [&](Form2& dialog) {
-            QPointer<Form2> guard(&dialog);
-            dialog.Text1->setText("3");
-            {
-                FileSizeLimit limit(stored.size() + 25);
-                QTest::mouseClick(dialog.Command1, Qt::LeftButton);
-            }
-            QVERIFY(m_messages.size() == 1 && m_messages[0].contains("could not be stored"));
-            QVERIFY(dialog.isVisible() && form.comm().portOpen());
-            QCOMPARE(TempStore::value("Ports", "COM3"), pty.slavePath());
-            QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("3"));
-            QVERIFY(!TempStore::contains("StartUP", "BaudRate"));
-            QTest::mouseClick(dialog.Command1, Qt::LeftButton);
-            QTRY_VERIFY(guard.isNull() || !guard->isVisible());
-        }));
-        QCOMPARE(TempStore::value("StartUP", "BaudRate"), QStringLiteral("192"));
+            QCOMPARE(TempStore::readRaw(), contents);
     }
 };
 

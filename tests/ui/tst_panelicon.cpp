@@ -1,4 +1,4 @@
-#include "panel/panelbuilder.h"
+#include "ui/panelbuilder.h"
 
 #include <QtTest>
 

@@ -1,7 +1,6 @@
-#include "panel/arrowpicture.h"
-#include "panel/buttontable.h"
-#include "panel/panelbuilder.h"
-#include "panel/paneltable.h"
+#include "testing/fakelink.h"
+#include "testing/testsupport.h"
+#include "ui/panelwindow.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -10,18 +9,23 @@ using namespace zuno;
 
 namespace {
 
-// The panel built into a plain widget of the full client size.
+// A panel on a fake line already open on COM5, without the start-up (so at its full height).
 struct Panel
 {
-    QWidget form;
-    PanelWidgets widgets;
-    Panel()
-    {
-        form.resize(kPanelWidthTwips / kTwipsPerPixel, kPanelFullHeightTwips / kTwipsPerPixel);
-        widgets = buildPanel(&form);
-    }
-    QRect rectOf(const QWidget* w) const { return {w->mapTo(&form, QPoint()), w->size()}; }
+    FakeLink link;
+    PanelWindow window{link};
+    Panel() { link.open(5, 9600); }
+    QPushButton* button(PanelButton id) const { return window.button(id); }
+    bool holding() { return window.exchange().isHolding(); }
+    QRect rectOf(const QWidget* w) const { return {w->mapTo(&window, QPoint()), w->size()}; }
 };
+
+bool showActive(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+}
 
 // A picture drawn with '#' for black and '.' for yellow.
 QImage pictureFromArt(const QStringList& rows)
@@ -44,50 +48,25 @@ bool inkFits(const QWidget* widget, QRect box)
            top + ink.height() <= box.height();
 }
 
-// The design's Tab order, with Option%1 for the selected address option, and round again.
-const char kTabOrder[] =
-    "Command17 Command3 Command13 Command14 Command16 Command18 Command21 Command22 Command23 "
-    "Command24 Command25 Command26 Command27 Command28 Command31 Command32 Command44 Command45 "
-    "Command46 Command47 Command53 Command54 Command55 Command73 Command33 Command74 Command10 "
-    "Command35 Command30 Command42 Command2 Command60 Command61 Command62 Command76 Command41 "
-    "Command6 Command5 Command38 Command8 Command7 Command1 Command4 Command11 Command12 "
-    "Command15 Command19 Command20 Option%1 Command29 Command9 Command34 Command36 Command37 "
-    "Command17";
-
 } // namespace
 
-class TestPanelLayout : public QObject
+class TestPanelWindow : public QObject
 {
     Q_OBJECT
 
   private slots:
     // Fusion draws fills and palettes as given; the panel's colours rely on it.
-    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
-
-    // Hold buttons, and only they, show arrows and repeat, each its own command under a key
-    // of its own; click buttons carry a command, the action buttons none.
-    void buttonKinds()
+    void initTestCase()
     {
-        QSet<QString> names;
-        QList<int> kinds(3, 0);
-        for (const ButtonSpec& b : panelButtons()) {
-            names.insert(QString::fromLatin1(b.name));
-            ++kinds[int(b.kind)];
-            const bool hold = b.kind == ButtonKind::Hold;
-            QVERIFY2(hold == (b.face != ButtonFace::Caption) && hold == (b.repeatKey != 0) &&
-                         (b.kind == ButtonKind::Action) == (*b.command == '\0'),
-                     b.name);
-            // The hold commands differ, so this also finds two buttons sharing a key.
-            QVERIFY2(!hold || repeatCommand(b.repeatKey) == b.command, b.name);
-        }
-        QCOMPARE(names.size(), 53);
-        QCOMPARE(kinds, QList<int>({32, 18, 3}));
-        QVERIFY(repeatCommand(0).isEmpty());
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        TempStore::setUpProcess();
     }
+    void init() { TempStore::clear(); }
 
-    // The arrows are 17 x 9 solid black triangles on yellow; down and left are up and
-    // right mirrored.
-    void arrowPictures()
+    // Every filled button, coloured frame and label, and the window show their colour when
+    // drawn. The arrow buttons show their arrow, unscaled, at their centre: a 17 x 9 solid black
+    // triangle on yellow, down and left being up and right mirrored.
+    void colouredControls()
     {
         const QImage up =
             pictureFromArt({"........#........", ".......###.......", "......#####......",
@@ -97,66 +76,45 @@ class TestPanelLayout : public QObject
             pictureFromArt({"#####............", "#########........", "############.....",
                             "###############..", "#################", "###############..",
                             "############.....", "#########........", "#####............"});
-        const auto picture = [](ButtonFace face) {
-            return arrowPicture(face).convertToFormat(QImage::Format_RGB32);
-        };
-        QCOMPARE(picture(ButtonFace::UpArrow), up);
-        QCOMPARE(picture(ButtonFace::DownArrow), up.mirrored(false, true));
-        QCOMPARE(picture(ButtonFace::RightArrow), right);
-        QCOMPARE(picture(ButtonFace::LeftArrow), right.mirrored(true, false));
-    }
-
-    // Every filled button, coloured frame and label, and the window show their colour when
-    // drawn; an arrow button also shows its arrow, unscaled, at its centre.
-    void colouredControls_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QColor>("colour");
-        const QColor caption = inactiveCaptionTextColour();
-        for (const ButtonSpec& spec : panelButtons())
-            if (spec.fill != kNoFill)
-                QTest::newRow(spec.name) << QString(spec.name) << QColor(QRgb(spec.fill));
-        for (const FrameSpec& spec : panelFrames())
-            if (spec.background == PanelBackground::InactiveCaptionText)
-                QTest::newRow(spec.name) << QString(spec.name) << caption;
-        for (const LabelSpec& spec : panelLabels())
-            if (spec.background != PanelBackground::ButtonFace)
-                QTest::newRow(spec.name)
-                    << QString(spec.name)
-                    << (spec.background == PanelBackground::Rgb ? QColor(QRgb(spec.backRgb))
-                                                                : caption);
-        QTest::newRow("window") << QString() << QColor(192, 192, 192);
-    }
-    void colouredControls()
-    {
-        QFETCH(QString, name);
-        QFETCH(QColor, colour);
+        // In the order of ButtonFace: caption, up, down, left, right.
+        const QImage arrows[] = {QImage(), up, up.mirrored(false, true),
+                                 right.mirrored(true, false), right};
         Panel panel;
-        for (QLabel* label : panel.widgets.labels)
-            label->show(); // the legends too
-        const QImage shot = panel.form.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QPoint sample(2, 4600 / 15); // the window: left of the TxD/RxD frame, below the groups
-        const QWidget* widget = name.isEmpty() ? nullptr : panel.form.findChild<QWidget*>(name);
-        QVERIFY(name.isEmpty() || widget);
-        if (widget) {
+        const PanelControls& c = panel.window.controls();
+        for (QLabel* legend : {c.ackLegend, c.crLegend, c.spaceLegend})
+            legend->show();
+        const QImage shot = panel.window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Left of the echo frame, below the groups, is the window itself.
+        QCOMPARE(shot.pixelColor(2, 4600 / kTwipsPerPixel), QColor(192, 192, 192));
+        QStringList wrong;
+        const auto expect = [&](const char* name, QRgb rgb) {
+            const auto* widget = panel.window.findChild<QWidget*>(QString::fromLatin1(name));
             // Just inside the border; labels at the top right, clear of their text.
             const auto* frame = qobject_cast<const QFrame*>(widget);
             const int in = frame ? frame->frameWidth() + 1 : 3;
             const int x = qobject_cast<const QLabel*>(widget) ? widget->width() - 1 - in : in;
-            sample = widget->mapTo(&panel.form, QPoint(x, in));
+            if (shot.pixel(widget->mapTo(&panel.window, QPoint(x, in))) != (rgb | 0xFF000000u))
+                wrong << QString::fromLatin1(name);
+        };
+        const QRgb caption = inactiveCaptionTextColour().rgb();
+        for (const ButtonSpec& entry : panelButtons()) {
+            const QImage& arrow = arrows[int(entry.face)];
+            const QPoint centre = panel.rectOf(panel.button(entry.id)).center();
+            if (!arrow.isNull() && shot.copy(QRect(centre - QPoint(8, 4), arrow.size())) != arrow)
+                wrong << QStringLiteral("arrow of %1").arg(entry.objectName);
+            if (entry.fill != kNoFill)
+                expect(entry.objectName, entry.fill);
         }
-        QCOMPARE(shot.pixelColor(sample).name(), colour.name());
-
-        const ButtonSpec* spec = findButton(name.toStdString());
-        if (spec && spec->face != ButtonFace::Caption) {
-            const QImage arrow = arrowPicture(spec->face).convertToFormat(QImage::Format_RGB32);
-            const QPoint at = panel.rectOf(widget).center() - QPoint(8, 4);
-            QCOMPARE(shot.copy(QRect(at, arrow.size())), arrow);
-        }
+        expect("powerFrame", caption);
+        for (const LabelSpec& entry : panelLabels())
+            if (entry.background != PanelBackground::ButtonFace)
+                expect(entry.objectName,
+                       entry.background == PanelBackground::Rgb ? entry.backRgb : caption);
+        QCOMPARE(wrong, QStringList());
     }
 
-    // No caption loses ink to its control's edges, whichever fallback face is in use; no
-    // label reads the bytes it shows as markup.
+    // No caption loses ink to its control's edges, whichever fallback face is in use; no label
+    // reads the bytes it shows as markup.
     void captionsFit()
     {
         Panel panel;
@@ -168,11 +126,11 @@ class TestPanelLayout : public QObject
             const QRect box = button->style()->subElementRect(element, &option, button);
             boxes.append({button, box.intersected(button->rect())});
         };
-        for (QPushButton* button : panel.widgets.buttons)
+        for (QPushButton* button : panel.window.controls().buttons)
             contents(button, QStyle::SE_PushButtonContents);
-        for (QRadioButton* radio : panel.widgets.options)
-            contents(radio, QStyle::SE_RadioButtonContents);
-        for (QLabel* label : panel.widgets.labels) {
+        for (QRadioButton* option : panel.window.controls().addressOptions)
+            contents(option, QStyle::SE_RadioButtonContents);
+        for (QLabel* label : panel.window.findChildren<QLabel*>()) {
             QCOMPARE(label->textFormat(), Qt::PlainText);
             const int m = label->margin();
             boxes.append({label, label->contentsRect().marginsRemoved({m, m, m, m})});
@@ -181,47 +139,220 @@ class TestPanelLayout : public QObject
             QVERIFY2(inkFits(widget, box), qPrintable(widget->objectName()));
     }
 
-    // The compact height cuts between END (ending at 4455 twips) and the read column
-    // (starting at 4687), and through no control.
-    void compactCut()
+    // The compact height cuts between END (ending at 4455 twips) and the read column (starting
+    // at 4687), and through no control. Ctrl+K switches between the two heights from any
+    // control; other chords with K do nothing.
+    void compactCutAndSizeToggle()
     {
         Panel panel;
-        const QRect end = panel.rectOf(panel.widgets.buttons.value("Command16"));
-        const int readColumnTop = panel.rectOf(panel.widgets.buttons.value("Command44")).top();
-        QCOMPARE((end.bottom() + 1) * kTwipsPerPixel, 4455);
-        QCOMPARE(readColumnTop, 4687 / kTwipsPerPixel);
-        const int cut = kPanelCompactHeightTwips / kTwipsPerPixel;
-        QVERIFY(end.bottom() < cut && cut <= readColumnTop);
-        for (QWidget* widget : panel.form.findChildren<QWidget*>()) {
+        const QRect end = panel.rectOf(panel.button(PanelButton::End));
+        const int readColumnTop = panel.rectOf(panel.button(PanelButton::Status)).top();
+        const int compact = PanelWindow::compactClientHeight();
+        const int full = PanelWindow::fullClientHeight();
+        QVERIFY(end.bottom() < compact && compact <= readColumnTop);
+        for (QWidget* widget : panel.window.findChildren<QWidget*>()) {
             const QRect rect = panel.rectOf(widget);
             QVERIFY2(rect.bottom() <= end.bottom() || rect.top() >= readColumnTop,
                      qPrintable(widget->objectName()));
         }
+
+        QVERIFY(showActive(panel.window));
+        QWidget* focus = panel.button(PanelButton::PowerOn);
+        for (const Qt::KeyboardModifiers chord :
+             {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier,
+              Qt::KeyboardModifiers()}) {
+            QTest::keyClick(focus, Qt::Key_K, chord);
+            QCOMPARE(panel.window.height(), full);
+        }
+        QTest::keyClick(focus, Qt::Key_K, Qt::ControlModifier);
+        QCOMPARE(panel.window.height(), compact);
+        QWidget* other = panel.window.controls().addressOptions[0];
+        other->setFocus();
+        QTest::keyClick(other, Qt::Key_K, Qt::ControlModifier);
+        QCOMPARE(panel.window.height(), full);
+        QVERIFY(panel.link.writes.isEmpty());
     }
 
-    // Focus starts on Command17; Tab walks the design's order, visiting the selected address
-    // option only, and round again.
+    // Focus starts on POWER "On"; Tab walks every button in the panel's order, visiting only
+    // the selected address option, and comes round again.
     void tabOrder()
     {
-        for (int selected : {0, 3, 5}) {
+        for (const int selected : {0, 3, 5}) {
             Panel panel;
-            panel.widgets.options[selected]->setChecked(true);
-            panel.form.show();
-            QVERIFY(QTest::qWaitForWindowActive(&panel.form));
-            QCOMPARE(QApplication::focusWidget(), panel.widgets.buttons.value("Command17"));
-            const QStringList expected =
-                QString::fromLatin1(kTabOrder).arg(selected + 1).split(u' ');
+            panel.window.controls().addressOptions[std::size_t(selected)]->setChecked(true);
+            QVERIFY(showActive(panel.window));
+            QStringList expected;
+            for (std::size_t i = 0; i < panelTabOrder().size(); ++i) {
+                if (i == std::size_t(kAddressRowTabPosition))
+                    expected << addressOptions()[selected].objectName;
+                expected << buttonSpec(panelTabOrder()[i]).objectName;
+            }
+            expected << expected.first();
             QStringList visited{QApplication::focusWidget()->objectName()};
             while (visited.size() < expected.size()) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 visited << QApplication::focusWidget()->objectName();
             }
             QCOMPARE(visited, expected);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-            QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command37"));
         }
+    }
+
+    // A sample of buttons: a command with spaces, one that two buttons share, the read column,
+    // hold buttons. The mouse sends each once; Space and Enter send a focused click button
+    // once per key and never start a hold.
+    void buttonsSendTheirCommands_data()
+    {
+        QTest::addColumn<PanelButton>("button");
+        QTest::addColumn<QByteArray>("wire");
+        QTest::newRow("POWER On") << PanelButton::PowerOn << QByteArray("C00\r");
+        QTest::newRow("R/C KEY OFF R/C")
+            << PanelButton::KeyDisableRemote << QByteArray("CF KEYDIS RC\r");
+        QTest::newRow("P-TIMER") << PanelButton::PresentationTimer << QByteArray("C8A\r");
+        QTest::newRow("LAMP TIME") << PanelButton::LampTime << QByteArray("CR3\r");
+        QTest::newRow("MENU left") << PanelButton::MenuLeft << QByteArray("C3B\r");
+        QTest::newRow("KEYSTONE right") << PanelButton::KeystoneRight << QByteArray("C90\r");
+    }
+    void buttonsSendTheirCommands()
+    {
+        QFETCH(PanelButton, button);
+        QFETCH(QByteArray, wire);
+        Panel panel;
+        QPushButton* target = panel.button(button);
+        QTest::mousePress(target, Qt::LeftButton);
+        QTest::mouseRelease(target, Qt::LeftButton);
+        QCOMPARE(panel.link.takeWire(), wire);
+        target->setFocus();
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(target, key);
+        QVERIFY(!panel.holding());
+        const bool hold = buttonSpec(button).kind == ButtonKind::Hold;
+        QCOMPARE(panel.link.takeWire(), hold ? QByteArray() : wire.repeated(3));
+    }
+
+    // Any mouse button holds a hold button until its release; a second press, on the same or
+    // another hold button, changes nothing.
+    void holdFollowsTheMouse()
+    {
+        for (const Qt::MouseButton mouse : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+            Panel panel;
+            QPushButton* zoomUp = panel.button(PanelButton::ZoomUp);
+            QTest::mousePress(zoomUp, mouse);
+            QTest::mousePress(zoomUp, mouse);
+            QTest::mousePress(panel.button(PanelButton::FocusDown), mouse);
+            panel.window.exchange().repeatTimerFired();
+            QTest::mouseRelease(zoomUp, mouse);
+            panel.window.exchange().repeatTimerFired();
+            QVERIFY(!panel.holding());
+            QCOMPARE(panel.link.writes, QList<QByteArray>({"C47\r", "C47\r"}));
+        }
+    }
+
+    // "On" of MENU (not "Off") puts a running repeat back to its resting interval. A hold that
+    // can no longer be released ends at once: when the panel loses the focus to another
+    // window, or the held button hides (a hold button pressed later hiding changes nothing).
+    void holdEndsWithoutRelease()
+    {
+        Panel panel;
+        const QTimer& repeat = panel.window.exchange().repeatTimer();
+        QVERIFY(showActive(panel.window));
+        QTest::mousePress(panel.button(PanelButton::LensShiftUp), Qt::MiddleButton);
+        QTest::mouseClick(panel.button(PanelButton::MenuOff), Qt::LeftButton);
+        QCOMPARE(repeat.interval(), Exchange::kHoldRepeatMs);
+        QTest::mouseClick(panel.button(PanelButton::MenuOn), Qt::LeftButton);
+        QVERIFY(repeat.interval() == Exchange::kRestingRepeatMs && panel.holding());
+        QWidget other;
+        QVERIFY(showActive(other));
+        QTRY_VERIFY(!panel.holding());
+
+        QTest::mousePress(panel.button(PanelButton::DigitalZoomUp), Qt::MiddleButton);
+        QTest::mousePress(panel.button(PanelButton::DigitalZoomDown), Qt::LeftButton);
+        panel.button(PanelButton::DigitalZoomDown)->hide();
+        QVERIFY(panel.holding());
+        panel.button(PanelButton::DigitalZoomUp)->hide();
+        QVERIFY(!panel.holding());
+        panel.window.exchange().repeatTimerFired();
+        QCOMPARE(panel.link.writes, QList<QByteArray>({"C5D\r", "C1D\r", "C1C\r", "C30\r"}));
+    }
+
+    // The echo lines, the status line and the legends show what the exchange signals.
+    void linesFollowTheExchange()
+    {
+        Panel panel;
+        const PanelControls& c = panel.window.controls();
+        const auto legends = [&] {
+            return QList<bool>{c.ackLegend->isVisibleTo(&panel.window),
+                               c.crLegend->isVisibleTo(&panel.window),
+                               c.spaceLegend->isVisibleTo(&panel.window)};
+        };
+        QTest::mouseClick(panel.button(PanelButton::KeyDisableRemote), Qt::LeftButton);
+        QCOMPARE(legends(), QList<bool>({false, true, true}));
+        panel.link.arrive("\x06\r");
+        QCOMPARE(c.txdLine->text(), QStringLiteral(" C F _ K E Y D I S _ R C  [CR] "));
+        QCOMPARE(c.rxdLine->text(), QStringLiteral("  [ACK]  [CR] "));
+        QCOMPARE(legends(), QList<bool>({true, true, true}));
+        panel.window.exchange().replyTimerFired();
+        QTest::mouseClick(panel.button(PanelButton::Status), Qt::LeftButton);
+        QCOMPARE(legends(), QList<bool>({false, true, false}));
+        panel.link.arrive("00\r");
+        QCOMPARE(c.statusLine->text(), QStringLiteral(" Power ON"));
+        panel.window.exchange().displayClearTimerFired();
+        QVERIFY(c.txdLine->text().isEmpty() && c.rxdLine->text().isEmpty() &&
+                c.statusLine->text().isEmpty());
+    }
+
+    // Choosing an address sends and stores nothing; the next command carries its prefix, and
+    // closing the panel stores the choice.
+    void addressOptionChoosesThePrefix()
+    {
+        TempStore::writeRaw("[StartUP]\nComPort=5\nADRESS=A004\n");
+        Panel panel;
+        panel.window.start();
+        const QByteArray storedBefore = TempStore::readRaw();
+        const QByteArray prefixes[] = {"", "AFFF", "A001", "A002", "A003", "A004"};
+        for (const int option : {0, 1, 2, 3, 4, 5, 2}) {
+            QRadioButton* choice = panel.window.controls().addressOptions[std::size_t(option)];
+            QTest::mouseClick(choice, Qt::LeftButton, {}, QPoint(4, 4));
+            QVERIFY(choice->isChecked() && panel.link.writes.isEmpty());
+            QCOMPARE(TempStore::readRaw(), storedBefore);
+            QTest::mouseClick(panel.button(PanelButton::PowerOn), Qt::LeftButton);
+            QCOMPARE(panel.link.writes, QList<QByteArray>{prefixes[option] + "C00\r"});
+            panel.link.writes.clear();
+        }
+        panel.window.close();
+        QCOMPARE(TempStore::value("StartUP", "ADRESS"), QStringLiteral("A001"));
+    }
+
+    // Only an exact stored prefix selects its option; anything else means SINGLE. Focus starts
+    // on POWER "On", so Space powers on the restored address.
+    void addressRestoredAtStartUp_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("A003") << QByteArray("A003") << 4;
+        QTest::newRow("lower case") << QByteArray("a001") << 0;
+        QTest::newRow("trailing blank") << QByteArray("\"A001 \"") << 0;
+        QTest::newRow("no such projector") << QByteArray("A005") << 0;
+        QTest::newRow("default text") << QByteArray("DATAD") << 0;
+        QTest::newRow("empty") << QByteArray() << 0;
+    }
+    void addressRestoredAtStartUp()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, selected);
+        TempStore::writeRaw("[StartUP]\nComPort=5\nADRESS=" + stored + '\n');
+        FakeLink link;
+        PanelWindow window(link);
+        window.start();
+        for (int i = 0; i < kAddressOptionCount; ++i)
+            QCOMPARE(window.controls().addressOptions[std::size_t(i)]->isChecked(), i == selected);
+        const QByteArray prefix = selected == 0 ? QByteArray() : stored;
+        QCOMPARE(window.exchange().address(), prefix);
+        QVERIFY(showActive(window));
+        QCOMPARE(QApplication::focusWidget(), window.button(PanelButton::PowerOn));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(link.writes, QList<QByteArray>{prefix + "C00\r"});
     }
 };
 
-QTEST_MAIN(TestPanelLayout)
-#include "tst_panellayout.moc"
+QTEST_MAIN(TestPanelWindow)
+#include "tst_panelwindow.moc"

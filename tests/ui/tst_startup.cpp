@@ -1,201 +1,163 @@
-#include "link/form1.h"
-#include "settings/form2.h"
-#include "settings/portsettings.h"
-#include "settings/retrycomport.h"
+#include "testing/fakelink.h"
 #include "testing/testsupport.h"
+#include "ui/commandconsole.h"
+#include "ui/panelwindow.h"
+#include "ui/portdialog.h"
+#include "ui/retrycomport.h"
 
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
 #include <QtTest>
+#include <QtWidgets>
 
 using namespace zuno;
 
-// Start-up paths and the two action buttons of the main window ("COM" and "END").
+// The three ways the panel starts (no stored port, a stored port that opens, one that refuses),
+// and the two buttons that act on the program: COM and END.
 class TestStartup : public QObject
 {
     Q_OBJECT
-  private:
     QStringList m_messages;
+    FakeLink m_link;
+    std::unique_ptr<PanelWindow> m_window;
 
-    // Runs Form1's start-up; its modal port dialog must come up, and `answer` handles it. A failed
-    // check in the answer closes the dialog, so that the start-up returns.
-    void loadAnswering(Form1& form, const std::function<void(Form2&)>& answer)
+    // Runs the start-up; when it falls back to the modal port dialog, `answer` handles the
+    // dialog. True when the dialog came. A failed check in the answer closes the dialog, so that
+    // the start-up returns.
+    bool start(const std::function<void(PortDialog&)>& answer = {})
     {
-        bool answered = false;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            QPointer<Form2> dialog = qobject_cast<Form2*>(QApplication::activeModalWidget());
-            if (dialog && !std::exchange(answered, true))
+        bool asked = false;
+        QTimer inDialog;
+        inDialog.setSingleShot(true);
+        connect(&inDialog, &QTimer::timeout, [&] {
+            QPointer<PortDialog> dialog = m_window->portDialog();
+            asked = dialog && dialog->isModal();
+            if (asked)
                 answer(*dialog);
             if (dialog && QTest::currentTestFailed())
                 dialog->close();
         });
-        poll.start(10);
-        form.load();
-        QVERIFY(answered);
+        inDialog.start(0);
+        m_window->start();
+        return asked;
     }
-    static bool checked(Form1& form, const QString& name)
+    static void pick(QAbstractButton* option)
     {
-        return form.findChild<QRadioButton*>(name)->isChecked();
+        QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, 5));
     }
+    void click(PanelButton button) { QTest::mouseClick(m_window->button(button), Qt::LeftButton); }
 
   private slots:
-    void init()
+    void initTestCase()
     {
         TempStore::setUpProcess();
         RetryComport::setHookForTesting([this](const QString& reason) { m_messages << reason; });
+    }
+    void init()
+    {
         TempStore::clear();
         m_messages.clear();
-        PortNumber = BaudCode = SavedPortNumber = SavedBaudCode = 0;
+        m_link.close();
+        m_link.refusals = {{5, QStringLiteral("gone")}};
+        m_window = std::make_unique<PanelWindow>(m_link);
     }
+    void cleanup() { m_window.reset(); }
 
-    // First run: the port dialog comes before the panel, and its OK shows the panel on the port,
-    // with the long reply window of a start-up without a stored port.
-    void emptyStoreOpensDialogFirst()
+    // First run: the port dialog comes, modal, before the panel; Cancel has no port to go back
+    // to and keeps asking, OK shows the panel on the chosen port. The start-up's long reply
+    // window stays; no address is read or stored.
+    void emptyStoreAsksForThePortFirst()
     {
-        Pty pty;
-        TempStore::mapPort(2, pty.slavePath());
-        Form1 form;
-        loadAnswering(form, [&](Form2& dialog) {
-            QVERIFY(!form.isVisible());
-            QTest::mouseClick(dialog.Option4, Qt::LeftButton, {}, QPoint(5, 5));
-            QTest::mouseClick(dialog.Command1, Qt::LeftButton);
-        });
-        QVERIFY(m_messages.isEmpty());
-        QVERIFY(form.isVisible() && form.comm().portOpen());
-        QCOMPARE(form.comm().settings(), QStringLiteral("19200,N,8,1"));
-        QCOMPARE(form.Timer2.interval(), 10000);
-        QCOMPARE(form.Timer4.interval(), 10500);
-        QVERIFY(!form.Timer1.isActive() && !form.Timer2.isActive() && !form.Timer4.isActive());
-        QVERIFY(checked(form, "Option1"));
-        // "ADRESS" was not read: nothing stored, nothing created.
+        QVERIFY(start([&](PortDialog& dialog) {
+            QTest::mouseClick(dialog.cancelButton, Qt::LeftButton);
+            QVERIFY(m_messages.size() == 1 && dialog.isVisible() && !m_window->isVisible());
+            pick(dialog.comOptions[1]);
+            QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+        }));
+        QVERIFY(m_messages.size() == 1 && m_window->isVisible() && m_link.isOpen());
+        QVERIFY(m_link.port == 2 && m_link.bitsPerSecond == 19200);
+        QCOMPARE(m_window->portChoice(), (PortChoice{2, kBaud19200}));
+        QCOMPARE(m_window->exchange().replyTimer().interval(), Exchange::kFirstReplyMs);
+        QVERIFY(m_window->controls().addressOptions[0]->isChecked());
         QVERIFY(!TempStore::contains("StartUP", "ADRESS"));
     }
 
-    void storedPortOpensAtStoredSpeed_data()
+    // A stored port opens at the stored speed without a dialog, with the stored address, the
+    // working intervals and the compact height, centred across and lifted above the middle.
+    void storedPortOpens()
     {
-        QTest::addColumn<QString>("baud");
-        QTest::addColumn<QString>("parameters");
-        // clang-format off
-        QTest::newRow("96 is 9600") << "96" << "9600,N,8,1";
-        QTest::newRow("192 is 19200") << "192" << "19200,N,8,1";
-        QTest::newRow("missing") << QString() << "19200,N,8,1";
-        // clang-format on
-    }
-    void storedPortOpensAtStoredSpeed()
-    {
-        QFETCH(QString, baud);
-        QFETCH(QString, parameters);
-        Pty pty;
-        TempStore::mapPort(3, pty.slavePath());
-        TempStore::setValue("StartUP", "ComPort", " 3");
-        if (!baud.isNull())
-            TempStore::setValue("StartUP", "BaudRate", baud);
-        TempStore::setValue("StartUP", "ADRESS", "A003");
-        Form1 form;
-        form.load();
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
-        QVERIFY(form.comm().portOpen());
-        QCOMPARE(form.comm().settings(), parameters);
-        QCOMPARE(form.AddressPrefix, QByteArray("A003"));
-        QVERIFY(checked(form, "Option5"));
-        QCOMPARE(form.Timer2.interval(), 1000);
-        QCOMPARE(form.Timer4.interval(), 1200);
-        QCOMPARE(form.height(), Form1::compactClientHeight());
-
-        // Centred across, lifted 1350 twips above the middle of the design's 5000-twip height.
-        const QRect screen = form.screen()->geometry();
+        TempStore::writeRaw("[StartUP]\nComPort=\" 3\"\nBaudRate=96\nADRESS=A003\n");
+        QVERIFY(!start());
+        QVERIFY(m_link.isOpen() && m_link.port == 3 && m_link.bitsPerSecond == 9600);
+        QCOMPARE(m_window->exchange().address(), QByteArray("A003"));
+        QVERIFY(m_window->controls().addressOptions[4]->isChecked());
+        QCOMPARE(m_window->exchange().replyTimer().interval(), 1000);
+        QCOMPARE(m_window->exchange().displayClearTimer().interval(), 1200);
+        QCOMPARE(m_window->height(), PanelWindow::compactClientHeight());
+        const QRect screen = m_window->screen()->geometry();
         const float top = (float(screen.height() * 15) - 5000.0f) / 2.0f - 1350.0f;
-        QCOMPARE(form.pos().y(), qRound(top / 15));
-        QVERIFY(qAbs(form.frameGeometry().center().x() - screen.center().x()) <= 1);
+        QCOMPARE(m_window->pos().y(), qRound(top / 15));
+        QVERIFY(qAbs(m_window->frameGeometry().center().x() - screen.center().x()) <= 1);
     }
 
-    void storedPortThatDoesNotOpen()
+    // A stored port that refuses: the dialog comes with the stored port and speed selected; its
+    // close box leaves the port closed and the store as it was, the address restored.
+    void storedPortRefusedFallsBackToTheDialog()
     {
-        TempStore::mapPort(3, "/dev/zuno-test-absent");
-        TempStore::setValue("StartUP", "ComPort", "3");
-        TempStore::setValue("StartUP", "BaudRate", "96");
-        TempStore::setValue("StartUP", "ADRESS", "A002");
-        Form1 form;
-        loadAnswering(form, [&](Form2& dialog) {
-            QVERIFY(dialog.Option5->isChecked());
-            QVERIFY(dialog.Option1->isChecked());
-            QCOMPARE(int(BaudCode), 96);
+        TempStore::writeRaw("[StartUP]\nComPort=5\nBaudRate=96\nADRESS=A002\n");
+        QVERIFY(start([&](PortDialog& dialog) {
+            QVERIFY(dialog.comOptions[4]->isChecked() && dialog.baud9600Option->isChecked());
+            QCOMPARE(dialog.choice(), (PortChoice{5, kBaud9600}));
             dialog.close();
-        });
-        QVERIFY(!form.comm().portOpen());
-        QCOMPARE(form.Timer2.interval(), 10000);
-        QCOMPARE(form.AddressPrefix, QByteArray("A002"));
-        QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("3"));
+        }));
+        QVERIFY(!m_link.isOpen() && m_messages.isEmpty());
+        QCOMPARE(m_window->exchange().replyTimer().interval(), Exchange::kFirstReplyMs);
+        QCOMPARE(m_window->exchange().address(), QByteArray("A002"));
+        QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("5"));
     }
 
-    void cancelAfterFallbackKeepsAsking()
+    // COM closes the port and opens the dialog beside the panel, not modal. Every click takes
+    // fresh copies of port and speed for Cancel, without reloading the open dialog.
+    void comTakesFreshCopiesOnEveryClick()
     {
-        Pty pty;
-        TempStore::mapPort(1, pty.slavePath());
-        Form1 form;
-        loadAnswering(form, [&](Form2& dialog) {
-            QTest::mouseClick(dialog.Command2, Qt::LeftButton);
-            QCOMPARE(m_messages.size(), 1);
-            QVERIFY(dialog.isVisible());
-            QTest::mouseClick(dialog.Option3, Qt::LeftButton, {}, QPoint(5, 5));
-            QTest::mouseClick(dialog.Command1, Qt::LeftButton);
-        });
-        QVERIFY(form.comm().portOpen());
-    }
-
-    void comButtonReopensThroughTheDialog()
-    {
-        Pty pty;
-        TempStore::mapPort(4, pty.slavePath());
-        TempStore::setValue("StartUP", "ComPort", "4");
-        TempStore::setValue("StartUP", "BaudRate", "96");
-        Form1 form;
-        form.load();
-        form.show();
-        QPushButton* com = form.button("Command33");
-        QVERIFY(com);
-        QTest::mouseClick(com, Qt::LeftButton);
-        QVERIFY(!form.comm().portOpen());
-        QCOMPARE(int(SavedPortNumber), 4);
-        QCOMPARE(int(SavedBaudCode), 96);
-        QPointer<Form2> dialog = form.portDialog();
+        TempStore::writeRaw("[StartUP]\nComPort=4\nBaudRate=96\n");
+        QVERIFY(!start());
+        m_window->show();
+        click(PanelButton::Com);
+        QVERIFY(!m_link.isOpen());
+        QCOMPARE(m_window->savedPortChoice(), (PortChoice{4, kBaud9600}));
+        QPointer<PortDialog> dialog = m_window->portDialog();
         QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
-        // The panel stays usable, and a second click takes fresh copies without reloading.
-        QTest::mouseClick(dialog->Option7, Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseClick(com, Qt::LeftButton);
-        QCOMPARE(int(SavedPortNumber), 5);
-        QCOMPARE(form.portDialog(), dialog.data());
-        QVERIFY(dialog->Option7->isChecked());
 
-        QTest::mouseClick(dialog->Command2, Qt::LeftButton); // back to port 5: not mapped, missing
-        QCOMPARE(m_messages.size(), 1);
-        dialog->Text1->setText("4");
-        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        QVERIFY(form.comm().portOpen());
+        pick(dialog->comOptions[4]);
+        QCOMPARE(m_window->portChoice().port, 5);
+        click(PanelButton::Com);
+        QCOMPARE(m_window->savedPortChoice(), (PortChoice{5, kBaud9600}));
+        QVERIFY(m_window->portDialog() == dialog && dialog->comOptions[4]->isChecked());
+        // Cancel goes back to the fresh copy, COM5, which refuses.
+        QTest::mouseClick(dialog->cancelButton, Qt::LeftButton);
+        QVERIFY(m_messages == QStringList{"gone"} && m_link.port == 5);
+        dialog->otherPortBox->setText(QStringLiteral("4"));
+        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+        QVERIFY(m_link.isOpen() && m_link.port == 4);
         QTRY_VERIFY(dialog.isNull());
     }
 
+    // END closes the panel, the port dialog and the console, closes the port and stores the
+    // address.
     void endClosesEverything()
     {
-        Pty pty;
-        TempStore::mapPort(4, pty.slavePath());
-        TempStore::setValue("StartUP", "ComPort", "4");
-        TempStore::setValue("StartUP", "ADRESS", "A001");
-        Form1 form;
-        form.load();
-        form.show();
-        QTest::mouseClick(form.button("Command33"), Qt::LeftButton);
-        QPointer<Form2> dialog = form.portDialog();
-        QVERIFY(dialog);
-        QTest::mouseClick(form.button("Command16"), Qt::LeftButton);
-        QVERIFY(!form.isVisible());
-        QVERIFY(dialog.isNull());
+        TempStore::writeRaw("[StartUP]\nComPort=4\nADRESS=A001\n");
+        QVERIFY(!start());
+        m_window->show();
+        click(PanelButton::CommandTable);
+        click(PanelButton::Com);
+        m_link.open(4, 9600); // the dialog open on an open port, as a failed store write leaves it
+        QPointer<PortDialog> dialog = m_window->portDialog();
+        QPointer<CommandConsole> console = m_window->console();
+        QVERIFY(dialog && console);
+        TempStore::setValue("StartUP", "ADRESS", "");
+        click(PanelButton::End);
+        QVERIFY(!m_window->isVisible() && dialog.isNull() && console.isNull() && !m_link.isOpen());
         QCOMPARE(TempStore::value("StartUP", "ADRESS"), QStringLiteral("A001"));
-        QVERIFY(!form.comm().portOpen());
     }
 };
 
