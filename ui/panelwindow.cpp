@@ -48,7 +48,6 @@ PanelWindow::PanelWindow(Link& link, QWidget* parent)
 {
     setObjectName(QStringLiteral("panelWindow"));
     setWindowTitle(QStringLiteral("TK-VXR8800"));
-    setWindowIcon(panelIcon());
     setFixedSize(kPanelWidthTwips / kTwipsPerPixel, fullClientHeight());
     m_controls = buildPanel(this);
     bindButtons();
@@ -56,8 +55,8 @@ PanelWindow::PanelWindow(Link& link, QWidget* parent)
 
     // Ctrl+K works whichever control has the focus; Meta held as well does not hinder it.
     auto* toggle = new QShortcut(this);
-    toggle->setKeys({QKeySequence(Qt::CTRL | Qt::Key_K),
-                     QKeySequence(Qt::CTRL | Qt::META | Qt::Key_K)});
+    toggle->setKeys(
+        {QKeySequence(Qt::CTRL | Qt::Key_K), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_K)});
     toggle->setContext(Qt::WindowShortcut);
     connect(toggle, &QShortcut::activated, this, &PanelWindow::togglePanelSize);
 }
@@ -282,6 +281,13 @@ bool PanelWindow::eventFilter(QObject* watched, QEvent* event)
 
 bool PanelWindow::event(QEvent* event)
 {
+    // Loading the icon's pictures costs as much as drawing half the panel: they come right after
+    // the panel is first drawn, so that it shows that much sooner.
+    if (event->type() == QEvent::Paint && !m_iconRequested) {
+        m_iconRequested = true;
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowIcon(panelIcon()); }, Qt::QueuedConnection);
+    }
     // A hold never runs on without its button held: losing the window ends it like a release.
     if (event->type() == QEvent::WindowDeactivate && m_exchange.isHolding()) {
         m_heldButton = nullptr;
