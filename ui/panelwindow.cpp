@@ -17,9 +17,10 @@
 namespace zuno {
 
 namespace {
-// The start-up centring works on the design's outer height, whatever the desktop's frame, and
-// lifts the window this much above the middle of the screen.
-constexpr float kDesignOuterHeightTwips = 5000.0f;
+// The start-up centring takes the compact panel's outer height as 5000 twips (its client area
+// and a frame of 480 twips), whatever the desktop's frame, and lifts the window this much above
+// the middle of the screen.
+constexpr float kCentringOuterHeightTwips = 5000.0f;
 constexpr float kVerticalLiftTwips = 1350.0f;
 // Ctrl+K gives the compact height from this outer height up, the full height below it.
 constexpr int kToggleThresholdTwips = 7000;
@@ -170,8 +171,8 @@ PortDialog* PanelWindow::createPortDialog()
     return dialog;
 }
 
-// Centred across, lifted above the middle, computed on the design's outer height so the panel
-// sits where the design puts it whatever the desktop's frame.
+// Centred across, lifted above the middle, computed on a fixed outer height so the panel sits
+// in the same place whatever the desktop's frame.
 void PanelWindow::placeOnScreen()
 {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -180,7 +181,7 @@ void PanelWindow::placeOnScreen()
     const QRect area = screen->geometry();
     const float widthTwips = float(frameGeometry().width() * kTwipsPerPixel);
     const float left = (float(area.width() * kTwipsPerPixel) - widthTwips) / 2.0f;
-    const float top = (float(area.height() * kTwipsPerPixel) - kDesignOuterHeightTwips) / 2.0f -
+    const float top = (float(area.height() * kTwipsPerPixel) - kCentringOuterHeightTwips) / 2.0f -
                       kVerticalLiftTwips;
     move(area.left() + qRound(left / kTwipsPerPixel), area.top() + qRound(top / kTwipsPerPixel));
 }
