@@ -6,7 +6,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    // Button fills show as designed under Fusion on every desktop.
+    // The panel's fills and frames show their colours under Fusion on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
     zuno::SerialLink link;
     zuno::PanelWindow window(link);

@@ -3,54 +3,20 @@
 #include "sim/portregistration.h"
 #include "sim/projectorsim.h"
 #include "sim/ptyport.h"
+#include "sim/terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace zuno::sim;
 
 namespace {
 
 constexpr int kHangupGraceMs = 100;
-
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int)
-{
-    const char byte = 1;
-    if (::write(signalPipe[1], &byte, 1) < 0) {
-        // Nothing can be done about it inside a signal handler.
-    }
-}
-
-// SIGINT, SIGTERM and SIGHUP end the event loop, so that the link is removed on the way out.
-bool quitOnTerminationSignals(QCoreApplication& app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return false;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
-        char byte;
-        if (::read(signalPipe[0], &byte, 1) >= 0)
-            app.quit();
-    });
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
-    return true;
-}
 
 void printLine(const QString& text)
 {

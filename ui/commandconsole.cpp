@@ -19,7 +19,7 @@ namespace zuno {
 
 namespace {
 constexpr int kClientWidthTwips = 10005;
-// The designed client area is 4215 twips high; the console opens cut just below the list row.
+// The console's whole client area is 4215 twips high; it opens cut just below the list row.
 constexpr int kClientHeightTwips = 2020;
 // All three lists share one place below the hints once loaded.
 constexpr int kListTopTwips = 1560;
@@ -37,7 +37,7 @@ QFont captionFont()
     return panelFont(kCaptionPoints, true);
 }
 
-// The design's face fits every caption into its button; a wider fallback face is narrowed
+// The panel's own face fits every caption into its button; a wider fallback face is narrowed
 // first, then made smaller, until the caption fits inside the button's frame again.
 void fitCaption(QPushButton* button)
 {
@@ -128,12 +128,12 @@ CommandConsole::~CommandConsole()
 
 void CommandConsole::buildControls()
 {
-    basicListButton = button(this, "basicListButton", "Basic Command List",
-                             twips(120, 120, 2415, 375));
-    setListButton = button(this, "setListButton", "Expand Command List",
-                           twips(2760, 120, 2655, 375));
-    readListButton = button(this, "readListButton", "Expand Read Command List",
-                            twips(5760, 120, 3015, 375));
+    basicListButton =
+        button(this, "basicListButton", "Basic Command List", twips(120, 120, 2415, 375));
+    setListButton =
+        button(this, "setListButton", "Expand Command List", twips(2760, 120, 2655, 375));
+    readListButton =
+        button(this, "readListButton", "Expand Read Command List", twips(5760, 120, 3015, 375));
     sendButton = button(this, "sendButton", "SEND", twips(9000, 680, 855, 375));
     closeButton = button(this, "closeButton", "CLOSE", twips(9000, 1320, 855, 375));
 
@@ -141,9 +141,9 @@ void CommandConsole::buildControls()
     commandBox->setObjectName(QStringLiteral("commandBox"));
     commandBox->setGeometry(twips(120, 720, 8655, 300));
 
-    crHint = hint(this, "crHint", "[CR] :Carriage Return Code (0x0D)",
-                  twips(240, 1200, 3975, 300));
-    parameterHint = hint(this, "parameterHint", "% :Parameter (0-9).", twips(4560, 1200, 2895, 300));
+    crHint = hint(this, "crHint", "[CR] :Carriage Return Code (0x0D)", twips(240, 1200, 3975, 300));
+    parameterHint =
+        hint(this, "parameterHint", "% :Parameter (0-9).", twips(4560, 1200, 2895, 300));
 
     basicList = buildList("basicList", CatalogueList::Basic, 2400, 5055, nullptr);
     setList = buildList("setList", CatalogueList::Set, 2880, 8655, kSetListEditText);
@@ -170,12 +170,12 @@ void CommandConsole::buildControls()
 // The set and read lists are drop-down combos whose edit part only ever shows the list's name
 // (editText): what is typed there changes nothing, and only a chosen item counts. The basic
 // list (editText null) is a plain drop-down list.
-QComboBox* CommandConsole::buildList(const char* name, CatalogueList list, int designTop,
+QComboBox* CommandConsole::buildList(const char* name, CatalogueList list, int initialTop,
                                      int width, const char* editText)
 {
     auto* combo = new QComboBox(this);
     combo->setObjectName(QString::fromLatin1(name));
-    combo->setGeometry(twips(120, designTop, width, 300));
+    combo->setGeometry(twips(120, initialTop, width, 300));
     combo->addItems(Catalogue::items(list));
     if (editText) {
         combo->setEditable(true);

@@ -52,7 +52,7 @@ class CommandConsole : public QWidget
 
   private:
     void buildControls();
-    QComboBox* buildList(const char* name, CatalogueList list, int designTop, int width,
+    QComboBox* buildList(const char* name, CatalogueList list, int initialTop, int width,
                          const char* editText);
     void chooseBasic();
     void chooseSet();

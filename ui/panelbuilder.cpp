@@ -1,6 +1,7 @@
 #include "ui/panelbuilder.h"
 
 #include "ui/arrowpicture.h"
+#include "ui/filledbutton.h"
 #include "ui/panelface.h"
 
 #include <QFrame>
@@ -18,37 +19,6 @@ const QColor kClassicInactiveCaptionText(212, 208, 200);
 QColor rgbColour(std::uint32_t rgb)
 {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-QString cssColour(const QColor& colour)
-{
-    return colour.name(QColor::HexRgb);
-}
-
-QColor blend(const QColor& from, const QColor& to, double amount)
-{
-    auto mix = [amount](int a, int b) { return qRound(a + (b - a) * amount); };
-    return QColor(mix(from.red(), to.red()), mix(from.green(), to.green()),
-                  mix(from.blue(), to.blue()));
-}
-
-// A filled button: a solid fill inside a raised border, light at the top and left and dark at
-// the bottom and right, the two swapped while it is pressed, and black while it has the
-// keyboard focus.
-void styleFilledButton(QPushButton* button, const QColor& fill)
-{
-    const QColor text = button->palette().color(QPalette::ButtonText);
-    const QColor light = blend(fill, Qt::white, 0.7);
-    const QColor dark = blend(fill, Qt::black, 0.5);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: %1; color: %2; border: %3px solid;"
-                       " border-color: %4 %5 %5 %4; padding: 0px %6px; }"
-                       "QPushButton:focus { border-color: black; }"
-                       "QPushButton:pressed { border-color: %5 %4 %4 %5; }")
-            .arg(cssColour(fill), cssColour(text))
-            .arg(kFilledButtonBorderPx)
-            .arg(cssColour(light), cssColour(dark))
-            .arg(kFilledButtonPaddingPx));
 }
 
 void fillBackground(QWidget* widget, PanelBackground background, std::uint32_t rgb)
@@ -135,7 +105,9 @@ QLabel* addLabel(const Containers& containers, const LabelSpec& spec)
 
 QPushButton* addButton(const Containers& containers, const ButtonSpec& spec)
 {
-    auto* button = new QPushButton(containers.of(spec.group));
+    QWidget* parent = containers.of(spec.group);
+    auto* button = spec.fill == kNoFill ? new QPushButton(parent)
+                                        : new FilledButton(rgbColour(spec.fill), parent);
     button->setObjectName(QString::fromLatin1(spec.objectName));
     button->setGeometry(pixelRect(spec.rect));
     button->setFocusPolicy(Qt::StrongFocus);
@@ -146,8 +118,6 @@ QPushButton* addButton(const Containers& containers, const ButtonSpec& spec)
         button->setIcon(QIcon(QPixmap::fromImage(arrowPicture(spec.face))));
         button->setIconSize(QSize(kArrowPictureWidth, kArrowPictureHeight));
     }
-    if (spec.fill != kNoFill)
-        styleFilledButton(button, rgbColour(spec.fill));
     return button;
 }
 

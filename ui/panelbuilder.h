@@ -35,7 +35,7 @@ struct PanelControls
 // Lays the whole panel out on `window` (its client widget) from the button and layout tables:
 // frames, titles, lines, legends, the 53 buttons and the address options, with their colours,
 // fonts, Tab order and the keyboard focus on POWER "On". Connects no behaviour of its own.
-// Colours show as designed under the Fusion style.
+// The colours show as given under the Fusion style.
 PanelControls buildPanel(QWidget* window);
 
 // The window's own icon: a small projector, at 16 to 256 pixels.

@@ -15,9 +15,9 @@ namespace zuno {
 
 namespace {
 
-// The design's face; where it is missing, the system's sans-serif face and then these narrower
-// faces, the first in which every caption fits.
-const QString kDesignFace = QStringLiteral("ＭＳ Ｐゴシック");
+// The panel's own face, a Japanese proportional Gothic; where it is missing, the system's
+// sans-serif face and then these narrower faces, the first in which every caption fits.
+const QString kPanelFace = QStringLiteral("ＭＳ Ｐゴシック");
 const QStringList kNarrowFaces{QStringLiteral("DejaVu Sans Condensed"),
                                QStringLiteral("Liberation Sans Narrow")};
 
@@ -38,10 +38,10 @@ std::vector<CaptionBox> panelCaptions()
             continue;
         const QSize size = pixelRect(spec.rect).size();
         const int side = kFilledButtonBorderPx + kFilledButtonPaddingPx;
-        captions.push_back({QString::fromUtf8(spec.caption),
-                            QSizeF(size.width() - 2 * side,
-                                   size.height() - 2 * kFilledButtonBorderPx),
-                            spec.pointSize, spec.bold});
+        captions.push_back(
+            {QString::fromUtf8(spec.caption),
+             QSizeF(size.width() - 2 * side, size.height() - 2 * kFilledButtonBorderPx),
+             spec.pointSize, spec.bold});
     }
     for (const LabelSpec& spec : panelLabels()) {
         if (*spec.text == '\0')
@@ -102,7 +102,7 @@ bool isInstalled(const QString& family)
 }
 
 // The face the panel uses, and the factor its sizes are scaled by (1 unless no installed face
-// fits every caption at the design's sizes).
+// fits every caption at the panel's sizes).
 struct PanelFace
 {
     QString family;
@@ -116,7 +116,7 @@ PanelFace choosePanelFace()
     sansSerif.setFamily(QStringLiteral("Sans Serif"));
     QStringList candidates;
     for (const QString& family :
-         QStringList{kDesignFace, QFontInfo(sansSerif).family()} + kNarrowFaces) {
+         QStringList{kPanelFace, QFontInfo(sansSerif).family()} + kNarrowFaces) {
         if (!candidates.contains(family) && isInstalled(family))
             candidates.append(family);
     }
@@ -138,7 +138,7 @@ PanelFace choosePanelFace()
     double scale = 0.95;
     while (scale > 0.5 && !allCaptionsFit(narrowest, scale, captions))
         scale -= 0.05;
-    qWarning("zuno: panel captions do not fit in any installed face at the design's sizes; "
+    qWarning("zuno: panel captions do not fit in any installed face at their sizes; "
              "using %s at %d %% of them",
              qPrintable(narrowest), qRound(scale * 100));
     return {narrowest, scale};

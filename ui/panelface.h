@@ -4,7 +4,7 @@
 
 namespace zuno {
 
-// The panel's typeface at this size and weight: the design's face where it is installed,
+// The panel's typeface at this size and weight: its own face where it is installed,
 // otherwise the first installed sans-serif face in which every caption of the panel fits its
 // control (at a smaller size when none does). The face is chosen once per run.
 QFont panelFont(double pointSize, bool bold);

@@ -17,9 +17,10 @@
 namespace zuno {
 
 namespace {
-// The start-up centring works on the design's outer height, whatever the desktop's frame, and
-// lifts the window this much above the middle of the screen.
-constexpr float kDesignOuterHeightTwips = 5000.0f;
+// The start-up centring takes the compact panel's outer height as 5000 twips (its client area
+// and a frame of 480 twips), whatever the desktop's frame, and lifts the window this much above
+// the middle of the screen.
+constexpr float kCentringOuterHeightTwips = 5000.0f;
 constexpr float kVerticalLiftTwips = 1350.0f;
 // Ctrl+K gives the compact height from this outer height up, the full height below it.
 constexpr int kToggleThresholdTwips = 7000;
@@ -48,7 +49,6 @@ PanelWindow::PanelWindow(Link& link, QWidget* parent)
 {
     setObjectName(QStringLiteral("panelWindow"));
     setWindowTitle(QStringLiteral("TK-VXR8800"));
-    setWindowIcon(panelIcon());
     setFixedSize(kPanelWidthTwips / kTwipsPerPixel, fullClientHeight());
     m_controls = buildPanel(this);
     bindButtons();
@@ -56,8 +56,8 @@ PanelWindow::PanelWindow(Link& link, QWidget* parent)
 
     // Ctrl+K works whichever control has the focus; Meta held as well does not hinder it.
     auto* toggle = new QShortcut(this);
-    toggle->setKeys({QKeySequence(Qt::CTRL | Qt::Key_K),
-                     QKeySequence(Qt::CTRL | Qt::META | Qt::Key_K)});
+    toggle->setKeys(
+        {QKeySequence(Qt::CTRL | Qt::Key_K), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_K)});
     toggle->setContext(Qt::WindowShortcut);
     connect(toggle, &QShortcut::activated, this, &PanelWindow::togglePanelSize);
 }
@@ -171,8 +171,8 @@ PortDialog* PanelWindow::createPortDialog()
     return dialog;
 }
 
-// Centred across, lifted above the middle, computed on the design's outer height so the panel
-// sits where the design puts it whatever the desktop's frame.
+// Centred across, lifted above the middle, computed on a fixed outer height so the panel sits
+// in the same place whatever the desktop's frame.
 void PanelWindow::placeOnScreen()
 {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -181,7 +181,7 @@ void PanelWindow::placeOnScreen()
     const QRect area = screen->geometry();
     const float widthTwips = float(frameGeometry().width() * kTwipsPerPixel);
     const float left = (float(area.width() * kTwipsPerPixel) - widthTwips) / 2.0f;
-    const float top = (float(area.height() * kTwipsPerPixel) - kDesignOuterHeightTwips) / 2.0f -
+    const float top = (float(area.height() * kTwipsPerPixel) - kCentringOuterHeightTwips) / 2.0f -
                       kVerticalLiftTwips;
     move(area.left() + qRound(left / kTwipsPerPixel), area.top() + qRound(top / kTwipsPerPixel));
 }
@@ -282,6 +282,13 @@ bool PanelWindow::eventFilter(QObject* watched, QEvent* event)
 
 bool PanelWindow::event(QEvent* event)
 {
+    // Loading the icon's pictures costs as much as drawing half the panel: they come right after
+    // the panel is first drawn, so that it shows that much sooner.
+    if (event->type() == QEvent::Paint && !m_iconRequested) {
+        m_iconRequested = true;
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowIcon(panelIcon()); }, Qt::QueuedConnection);
+    }
     // A hold never runs on without its button held: losing the window ends it like a release.
     if (event->type() == QEvent::WindowDeactivate && m_exchange.isHolding()) {
         m_heldButton = nullptr;

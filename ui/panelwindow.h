@@ -70,6 +70,7 @@ class PanelWindow : public QWidget
     PortChoice m_savedPortChoice;
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
+    bool m_iconRequested = false;
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;
 };

@@ -77,8 +77,8 @@ void PortDialog::buildControls()
         comOptions[i] = place<QRadioButton>(portFrame, ports[i].name,
                                             QString::fromLatin1(ports[i].caption), ports[i].rect);
     }
-    okButton = place<QPushButton>(this, "okButton", QStringLiteral("OK"),
-                                  twips(2040, 1320, 735, 615));
+    okButton =
+        place<QPushButton>(this, "okButton", QStringLiteral("OK"), twips(2040, 1320, 735, 615));
     place<QLabel>(portFrame, "otherLabel", QStringLiteral("OTHER"), twips(600, 2100, 615, 255));
     cancelButton = place<QPushButton>(this, "cancelButton", QStringLiteral("Cancel"),
                                       twips(2040, 2160, 735, 615));
@@ -89,13 +89,16 @@ void PortDialog::buildControls()
     setTabChain({otherPortBox, baud9600Option, baud19200Option, comOptions[0], comOptions[1],
                  comOptions[2], comOptions[3], comOptions[4], okButton, cancelButton});
 
-    connect(baud9600Option, &QRadioButton::clicked, this,
-            [this] { setChoice({m_choice.port, kBaud9600}); });
-    connect(baud19200Option, &QRadioButton::clicked, this,
-            [this] { setChoice({m_choice.port, kBaud19200}); });
+    connect(baud9600Option, &QRadioButton::clicked, this, [this] {
+        setChoice({m_choice.port, kBaud9600});
+    });
+    connect(baud19200Option, &QRadioButton::clicked, this, [this] {
+        setChoice({m_choice.port, kBaud19200});
+    });
     for (std::size_t i = 0; i < comOptions.size(); ++i) {
-        connect(comOptions[i], &QRadioButton::clicked, this,
-                [this, i] { setChoice({std::int16_t(i + 1), m_choice.baudCode}); });
+        connect(comOptions[i], &QRadioButton::clicked, this, [this, i] {
+            setChoice({std::int16_t(i + 1), m_choice.baudCode});
+        });
     }
     connect(otherPortBox, &QLineEdit::textChanged, this, &PortDialog::takeTypedPort);
     connect(okButton, &QPushButton::clicked, this, &PortDialog::ok);
