@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
+#include <QRadioButton>
 
 int main(int argc, char* argv[])
 {
@@ -21,7 +22,7 @@ int main(int argc, char* argv[])
     window.show();
     // "STATUS" to projector 001, answered "00" and CR: what a technician sees. STATUS is
     // clicked as a program clicks it, so the keyboard focus stays on POWER "On".
-    window.exchange().setAddress("A001");
+    window.controls().addressOptions[2]->click();
     window.button(zuno::PanelButton::Status)->click();
     link.arrive("00\r");
     window.setFixedHeight(zuno::PanelWindow::fullClientHeight());

@@ -167,6 +167,8 @@ PortDialog* PanelWindow::createPortDialog()
     connect(dialog, &PortDialog::choiceChanged, this,
             [this](PortChoice choice) { m_portChoice = choice; });
     connect(dialog, &PortDialog::portReady, this, &QWidget::show);
+    // The dialog shows any speed code but 96 as 19200 bit/s from the start.
+    m_portChoice = dialog->choice();
     m_portDialog = dialog;
     return dialog;
 }

@@ -1,4 +1,6 @@
+#include "testing/fakelink.h"
 #include "ui/panelbuilder.h"
+#include "ui/panelwindow.h"
 
 #include <QtTest>
 
@@ -42,6 +44,16 @@ class TestPanelIcon : public QObject
                                  qPrintable(actual.name(QColor::HexArgb)))));
             }
         }
+    }
+
+    // The panel is drawn first; its icon follows as soon as the event loop runs again.
+    void panelWindowTakesTheIconAfterItsFirstPaint()
+    {
+        FakeLink link;
+        PanelWindow window(link);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.windowIcon().availableSizes(), panelIcon().availableSizes());
     }
 };
 

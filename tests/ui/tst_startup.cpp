@@ -67,6 +67,8 @@ class TestStartup : public QObject
     void emptyStoreAsksForThePortFirst()
     {
         QVERIFY(start([&](PortDialog& dialog) {
+            // The dialog shows 19200 bit/s for the unset speed, and the panel holds the same.
+            QCOMPARE(m_window->portChoice(), (PortChoice{0, kBaud19200}));
             QTest::mouseClick(dialog.cancelButton, Qt::LeftButton);
             QVERIFY(m_messages.size() == 1 && dialog.isVisible() && !m_window->isVisible());
             pick(dialog.comOptions[1]);
