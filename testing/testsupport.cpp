@@ -144,11 +144,6 @@ QByteArray Pty::read(int timeoutMs, qsizetype minBytes)
     return got;
 }
 
-QByteArray Pty::drain(int timeoutMs)
-{
-    return read(timeoutMs, std::numeric_limits<qsizetype>::max());
-}
-
 void Pty::closeMaster()
 {
     if (m_slaveKeep >= 0)

@@ -39,8 +39,6 @@ class Pty
     void write(const QByteArray& bytes);
     // Reads what arrived within timeoutMs, until at least minBytes are there.
     QByteArray read(int timeoutMs, qsizetype minBytes = 1);
-    // Reads whatever arrives within timeoutMs (waits the whole time).
-    QByteArray drain(int timeoutMs);
     // Hangs up: the slave side sees the line go away.
     void closeMaster();
 
