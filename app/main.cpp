@@ -1,4 +1,4 @@
-#include "serial/seriallink.h"
+#include "serial/portlink.h"
 #include "ui/panelwindow.h"
 
 #include <QApplication>
@@ -8,7 +8,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The panel's fills and frames show their colours under Fusion on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
-    zuno::SerialLink link;
+    zuno::PortLink link;
     zuno::PanelWindow window(link);
     window.start();
     window.show();

@@ -6,7 +6,7 @@
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
 #include "core/buttontable.h"
-#include "serial/seriallink.h"
+#include "serial/portlink.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 
@@ -26,7 +26,10 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace zuno;
 using namespace zuno::bench;
@@ -79,7 +82,7 @@ template <typename Done> bool spinUntil(Done done, int timeoutMs)
 // The panel as the tool runs it: the window on a serial link, the link outliving the window.
 struct Panel
 {
-    SerialLink link;
+    PortLink link;
     PanelWindow window{link};
 };
 
@@ -97,7 +100,8 @@ std::unique_ptr<Panel> startPanel(int port, const QString& device, const char* b
     auto panel = std::make_unique<Panel>();
     panel->window.start();
     panel->window.show();
-    if (!QTest::qWaitForWindowExposed(&panel->window) || !panel->link.isOpen())
+    if (!QTest::qWaitForWindowExposed(&panel->window) ||
+        !spinUntil([&] { return panel->link.isOpen(); }, 5000))
         qFatal("the panel did not start on %s", qPrintable(device));
     return panel;
 }
@@ -133,12 +137,13 @@ void addInfo(const QString& text)
     print(rows.back().text);
 }
 
-// 1. From a click on STATUS until its first byte can be read at the far end.
-void clickToWire(PanelWindow& window, Pty& pty, int clicks)
+// 1. From a click on STATUS until its first byte can be read at the far end: the descriptor
+// `farEnd`, a pseudo-terminal's master side or the server side of a TCP connection.
+void clickToWire(PanelWindow& window, int farEnd, const QString& what, int clicks)
 {
     QPushButton* status = window.button(PanelButton::Status);
     const QByteArray wire = kAddress + "CR0\r";
-    WireWatch watch(pty.masterFd());
+    WireWatch watch(farEnd);
     std::vector<double> samples;
     constexpr int kWarmUp = 20;
     for (int i = 0; i < clicks + kWarmUp; ++i) {
@@ -147,7 +152,7 @@ void clickToWire(PanelWindow& window, Pty& pty, int clicks)
         // The panel writes inside the click handler. If the bytes can be read as soon as it
         // returns, that moment bounds the time too: it keeps the watch thread's own wake-up
         // (on a busy machine) out of the figure.
-        pollfd far{pty.masterFd(), POLLIN, 0};
+        pollfd far{farEnd, POLLIN, 0};
         const std::int64_t afterClick =
             ::poll(&far, 1, 0) > 0 && (far.revents & POLLIN) ? monotonicNs() : INT64_MAX;
         if (!spinUntil([&] { return watch.pendingBytes() >= std::size_t(wire.size()); }, 2000))
@@ -165,8 +170,8 @@ void clickToWire(PanelWindow& window, Pty& pty, int clicks)
         QTest::qWait(3);
     }
     const Summary s = summarize(samples);
-    addRow(QStringLiteral("click to wire"), s, QStringLiteral("ms"),
-           QStringLiteral("median < 0.5, p99 < 2"), s.median < 0.5 && s.p99 < 2.0);
+    addRow(what, s, QStringLiteral("ms"), QStringLiteral("median < 0.5, p99 < 2"),
+           s.median < 0.5 && s.p99 < 2.0);
 }
 
 // 2. From the last byte of a reply written at the far end until the status line shows it.
@@ -517,10 +522,34 @@ int main(int argc, char* argv[])
         Pty pty;
         std::unique_ptr<Panel> panel = startPanel(8, pty.slavePath(), "96");
         panel->window.exchange().setAddress(kAddress);
-        clickToWire(panel->window, pty, value(clicks));
+        clickToWire(panel->window, pty.masterFd(), QStringLiteral("click to wire"), value(clicks));
         replyToStatusLine(panel->window, pty, value(replies));
         repeatCadence(panel->window, pty, value(repeats));
         timerFloor(value(repeats));
+    }
+    {
+        // The same panel reaching its projector through a serial device server on this machine:
+        // the benchmark is the server.
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(server, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(server, 1) != 0 ||
+            ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            qFatal("cannot listen on the loopback interface");
+        std::unique_ptr<Panel> panel =
+            startPanel(12, QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port)), "96");
+        int connection = -1;
+        if (!spinUntil([&] { return (connection = ::accept(server, nullptr, nullptr)) >= 0; },
+                       5000))
+            qFatal("the panel did not connect");
+        panel->window.exchange().setAddress(kAddress);
+        clickToWire(panel->window, connection, QStringLiteral("click to wire, TCP"), value(clicks));
+        panel.reset();
+        ::close(connection);
+        ::close(server);
     }
     startUp(QDir(here).filePath(QStringLiteral("zuno_bench_panel")),
             QDir(here).filePath(QStringLiteral("zuno_bench_bare")), value(starts));

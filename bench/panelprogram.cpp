@@ -1,7 +1,7 @@
 // The panel program's start-up, exactly as the tool starts, reporting when its window is
 // painted: the subject of the start-up measurement.
 #include "bench/shownprobe.h"
-#include "serial/seriallink.h"
+#include "serial/portlink.h"
 #include "ui/panelwindow.h"
 
 #include <QApplication>
@@ -10,7 +10,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
-    zuno::SerialLink link;
+    zuno::PortLink link;
     zuno::PanelWindow window(link);
     window.start();
     window.show();

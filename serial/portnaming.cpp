@@ -1,26 +1,51 @@
 #include "serial/portnaming.h"
 
-#include "serial/settingsstore.h"
 #include "core/storednumber.h"
+#include "serial/settingsstore.h"
+
+#include <QUrl>
 
 namespace zuno {
+
+namespace {
+constexpr QLatin1StringView kTcpScheme("tcp://");
+} // namespace
 
 QString deviceForPort(int port)
 {
     if (!isValidPortNumber(port))
         return {};
     const QString key = QStringLiteral("COM%1").arg(port);
-#ifdef Q_OS_WIN
-    return key;
-#else
     const QString mapped =
-        SettingsStore::read(QString::fromLatin1(SettingsStore::kPortsSection), key, QString());
-    if (!mapped.trimmed().isEmpty())
-        return mapped.trimmed();
+        SettingsStore::read(QString::fromLatin1(SettingsStore::kPortsSection), key, QString())
+            .trimmed();
+#ifdef Q_OS_WIN
+    return isTcpDevice(mapped) ? mapped : key;
+#else
+    if (!mapped.isEmpty())
+        return mapped;
     if (port <= 4)
         return QStringLiteral("/dev/ttyS%1").arg(port - 1);
     return QStringLiteral("/dev/ttyUSB%1").arg(port - 5);
 #endif
+}
+
+bool isTcpDevice(const QString& device)
+{
+    return device.startsWith(kTcpScheme);
+}
+
+std::optional<TcpAddress> tcpAddressOf(const QString& device)
+{
+    if (!isTcpDevice(device))
+        return std::nullopt;
+    const QUrl url(device, QUrl::StrictMode);
+    const int port = url.port();
+    if (!url.isValid() || url.host().isEmpty() || port < 1 || port > 65535 ||
+        !url.userInfo().isEmpty() || !(url.path().isEmpty() || url.path() == u'/') ||
+        url.hasQuery() || url.hasFragment())
+        return std::nullopt;
+    return TcpAddress{url.host(), quint16(port)};
 }
 
 } // namespace zuno

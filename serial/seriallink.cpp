@@ -16,8 +16,9 @@ SerialLink::SerialLink(QObject* parent) : Link(parent)
     // A pulled adapter shows as a resource error; a pseudo-terminal whose other side hung up
     // as read errors, thousands a second until the port is closed.
     connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (m_port.isOpen() && (error == QSerialPort::ResourceError ||
-                                error == QSerialPort::ReadError || error == QSerialPort::WriteError))
+        if (m_port.isOpen() &&
+            (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+             error == QSerialPort::WriteError))
             lose();
     });
 }

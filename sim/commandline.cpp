@@ -14,9 +14,11 @@ const char kDescription[] =
     R"(Simulates one to four projectors on a serial line, for testing the panel
 without hardware. It opens a pseudo-terminal and prints its device path on the
 first line of standard output; open that device (or the --link path) as the
-serial port. Every following line is the log: commands received (RX), replies
-sent (TX), noise, state changes and line events, with timestamps and control
-bytes spelled out ([CR], [LF], [ACK], [0xNN]).
+serial port. With --tcp it serves the line on a TCP port instead, as a serial
+device server does, and prints its address (tcp://HOST:PORT) on the first
+line. Every following line is the log: commands received (RX), replies sent
+(TX), noise, state changes and line events, with timestamps and control bytes
+spelled out ([CR], [LF], [ACK], [0xNN]).
 
 Protocol. A command is the bytes up to CR, optionally preceded by an address:
 "A001" to "A004" for one projector, "AFFF" for all. Projector k (address A00k)
@@ -46,7 +48,9 @@ Faults on demand: --silent, --split, --late-ms, --noise, --hangup-after. At a
 hang-up the pseudo-terminal closes (its device node disappears) and the --link
 is removed, as a pulled USB adapter's device would go; with --reopen-after-ms a
 new pseudo-terminal opens later, the link points to it, and counting towards the
-next hang-up starts again. Output is dropped while no client has the device open.
+next hang-up starts again. On --tcp a hang-up drops the client and stops
+listening, as a server that goes away; a reopen listens on the same port again.
+Output is dropped while no client has the device open or is connected.
 SIGINT and SIGTERM end the simulator and remove the link; a --register entry stays.)";
 
 bool readNumber(const QCommandLineParser& parser, const QString& name, qint64 low, qint64 high,
@@ -131,8 +135,14 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& result)
            "Create a symbolic link at PATH to the device (replaced when it is a "
            "link already, removed at exit).",
            "PATH");
+    option("tcp",
+           "Serve the line on a TCP port as a serial device server does (PORT 0: any free "
+           "one), one client at a time, instead of the pseudo-terminal; with --link as well, on "
+           "both. HOST defaults to 127.0.0.1.",
+           "[HOST:]PORT");
     option("register",
-           "Write COMn=<link or device> into section [Ports] of the panel's settings store.",
+           "Write COMn=<link or device> into section [Ports] of the panel's settings store; "
+           "with --tcp, COMn=tcp://HOST:PORT.",
            "COMn");
     option("config-home", "Folder of ZUNO.conf (default $XDG_CONFIG_HOME or ~/.config).", "DIR");
 
@@ -191,6 +201,20 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& result)
     result.linkPath = parser.value(QStringLiteral("link"));
     if (parser.isSet(QStringLiteral("link")) && result.linkPath.isEmpty())
         return QStringLiteral("--link needs a path");
+    if (parser.isSet(QStringLiteral("tcp"))) {
+        static const QRegularExpression pattern(
+            QStringLiteral("^(?:(\\[[0-9A-Fa-f:.]+\\]|[^:\\[\\]]+):)?([0-9]{1,5})$"));
+        const auto match = pattern.match(parser.value(QStringLiteral("tcp")));
+        const int port = match.captured(2).toInt();
+        if (!match.hasMatch() || port > 65535)
+            return QStringLiteral("--tcp takes [HOST:]PORT with a port from 0 to 65535");
+        QString host = match.captured(1);
+        if (host.startsWith(u'['))
+            host = host.mid(1, host.size() - 2);
+        result.tcpHost = host.isEmpty() ? QStringLiteral("127.0.0.1") : host;
+        result.tcpPort = port;
+        result.usePty = !result.linkPath.isEmpty();
+    }
     result.portName = parser.value(QStringLiteral("register"));
     if (parser.isSet(QStringLiteral("register")) && !isPortName(result.portName))
         return QStringLiteral("--register takes COM1 to COM15");

@@ -3,12 +3,14 @@
 #include "sim/portregistration.h"
 #include "sim/projectorsim.h"
 #include "sim/ptyport.h"
+#include "sim/tcpport.h"
 #include "sim/terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -59,20 +61,27 @@ int main(int argc, char** argv)
     }
 
     PtyPort port;
+    TcpPort server;
     ProjectorSim sim(options.sim);
     std::unique_ptr<DeviceLink> link;
     if (!options.linkPath.isEmpty())
         link = std::make_unique<DeviceLink>(options.linkPath);
+    const bool serving = options.tcpPort >= 0;
 
-    // Opens a line and makes it findable: the link and the settings store entry name it.
+    // Opens the line and makes it findable: the link and the settings store entry name it.
+    // A server chosen at random listens on the same port again when it comes back.
     const auto openLine = [&](QString* failure) {
-        if (!port.open(options.sim.baud, failure))
+        if (options.usePty && !port.open(options.sim.baud, failure))
+            return false;
+        if (serving &&
+            !server.listen(QHostAddress(options.tcpHost),
+                           server.port() ? server.port() : quint16(options.tcpPort), failure))
             return false;
         if (link && !link->pointTo(port.devicePath(), failure))
             return false;
+        const QString name = serving ? server.address() : (link ? link->path() : port.devicePath());
         if (!options.portName.isEmpty() &&
-            !registerPort(options.configHome, options.portName,
-                          link ? link->path() : port.devicePath(), failure))
+            !registerPort(options.configHome, options.portName, name, failure))
             return false;
         return true;
     };
@@ -82,26 +91,40 @@ int main(int argc, char** argv)
         printError(failure);
         return 1;
     }
-    printLine(port.devicePath());
-    log(QStringLiteral("%1 projector(s), %2 bit/s, reply delay %3 ms%4%5%6")
+    printLine(options.usePty ? port.devicePath() : server.address());
+    log(QStringLiteral("%1 projector(s), %2 bit/s, reply delay %3 ms%4%5%6%7")
             .arg(options.sim.projectorCount)
             .arg(options.sim.baud)
             .arg(options.sim.replyDelayMs)
             .arg(link ? QStringLiteral(", link ") + link->path() : QString())
+            .arg(serving ? QStringLiteral(", serving ") + server.address() : QString())
             .arg(options.portName.isEmpty() ? QString()
                                             : QStringLiteral(", registered as ") + options.portName)
             .arg(options.sim.silent ? QStringLiteral(", silent") : QString()));
 
     bool dropReported = false;
     QObject::connect(&port, &PtyPort::received, &sim, &ProjectorSim::feed);
-    QObject::connect(&sim, &ProjectorSim::output, &port, [&](const QByteArray& bytes) {
-        const qsizetype written = port.write(bytes);
+    QObject::connect(&server, &TcpPort::received, &sim, &ProjectorSim::feed);
+    // What the projectors send goes on every line the simulator serves.
+    QObject::connect(&sim, &ProjectorSim::output, &sim, [&](const QByteArray& bytes) {
+        const bool client = port.hasClient() || server.hasClient();
+        const qsizetype written =
+            std::max(options.usePty ? port.write(bytes) : 0, serving ? server.write(bytes) : 0);
         if (written < bytes.size() && !dropReported) {
             log(QStringLiteral("output dropped: %1")
-                    .arg(port.hasClient() ? QStringLiteral("the client does not read")
-                                          : QStringLiteral("no client has the device open")));
+                    .arg(client ? QStringLiteral("the client does not read")
+                                : QStringLiteral("no client has the device open")));
             dropReported = true;
         }
+    });
+    QObject::connect(&server, &TcpPort::clientConnected, [&](const QString& peer) {
+        dropReported = false;
+        log(QStringLiteral("client connected from ") + peer);
+    });
+    QObject::connect(&server, &TcpPort::clientDisconnected,
+                     [] { log(QStringLiteral("client disconnected")); });
+    QObject::connect(&server, &TcpPort::clientTurnedAway, [](const QString& peer) {
+        log(QStringLiteral("client from %1 turned away: one at a time").arg(peer));
     });
     QObject::connect(&port, &PtyPort::clientConnected, [&] {
         dropReported = false;
@@ -133,6 +156,7 @@ int main(int argc, char** argv)
     reopenTimer.setSingleShot(true);
     QObject::connect(&hangupTimer, &QTimer::timeout, [&] {
         port.close();
+        server.close();
         // The device of a pulled adapter goes, and so does its name.
         if (link)
             link->remove();
@@ -148,7 +172,8 @@ int main(int argc, char** argv)
             return;
         }
         sim.resetLine();
-        log(QStringLiteral("line reopened: ") + port.devicePath());
+        log(QStringLiteral("line reopened: ") +
+            (options.usePty ? port.devicePath() : server.address()));
     });
 
     const int result = app.exec();

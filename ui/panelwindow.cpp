@@ -145,13 +145,28 @@ void PanelWindow::start()
     m_exchange.setAddress(address);
     m_controls.addressOptions[std::size_t(addressOptionOf(address))]->setChecked(true);
 
+    // The answer may come later (a serial device server over the network); "COM" or closing
+    // the panel before it comes gives the attempt up.
+    m_startUpAttempt = new QObject(this);
     openLink(
-        m_link, this, m_portChoice.port, bitsPerSecond(m_portChoice.baudCode),
+        m_link, m_startUpAttempt, m_portChoice.port, bitsPerSecond(m_portChoice.baudCode),
         [this] {
+            m_startUpAttempt->deleteLater();
             m_exchange.startUpCompleted();
             placeOnScreen();
         },
-        [this](const QString&) { startUpFallback(); });
+        [this](const QString&) {
+            m_startUpAttempt->deleteLater();
+            startUpFallback();
+        });
+}
+
+void PanelWindow::giveUpStartUp()
+{
+    if (!m_startUpAttempt)
+        return;
+    delete m_startUpAttempt;
+    m_link.close();
 }
 
 void PanelWindow::startUpFallback()
@@ -194,6 +209,7 @@ void PanelWindow::closeEvent(QCloseEvent* event)
     SettingsStore::write(QString::fromLatin1(SettingsStore::kStartUpSection),
                          QString::fromLatin1(SettingsStore::kAddressKey),
                          QString::fromLatin1(m_exchange.address()));
+    giveUpStartUp();
     if (m_link.isOpen())
         m_link.close();
     m_exchange.halt();
@@ -211,6 +227,7 @@ void PanelWindow::endProgram()
 
 void PanelWindow::openPortDialog()
 {
+    giveUpStartUp();
     if (m_link.isOpen())
         m_link.close();
     // Taken afresh on every click, also while the dialog is open: its Cancel goes back to them.

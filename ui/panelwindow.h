@@ -57,6 +57,7 @@ class PanelWindow : public QWidget
     void togglePanelSize();
     void placeOnScreen();
     void startUpFallback();
+    void giveUpStartUp();
     PortDialog* createPortDialog();
     void endProgram();
     void openPortDialog();
@@ -71,6 +72,7 @@ class PanelWindow : public QWidget
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
     bool m_iconRequested = false;
+    QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;
 };

@@ -40,6 +40,12 @@ PortDialog::PortDialog(Link& link, PortChoice choice, PortChoice saved)
     preselect();
 }
 
+// A port still being opened when the dialog goes is given up.
+PortDialog::~PortDialog()
+{
+    giveUpOpening();
+}
+
 void PortDialog::buildControls()
 {
     auto* baudFrame = place<QGroupBox>(this, "baudRateFrame", QStringLiteral("Baud Rate"),
@@ -112,12 +118,19 @@ void PortDialog::refreshPortTips()
 {
     for (std::size_t i = 0; i < comOptions.size(); ++i) {
         const QString device = deviceForPort(int(i) + 1);
-        const bool present = QFileInfo::exists(device);
+        const QString where = isTcpDevice(device)
+                                  ? QStringLiteral("a serial device server, which sets the "
+                                                   "line's speed itself")
+                              : QFileInfo::exists(device) ? QStringLiteral("present")
+                                                          : QStringLiteral("not present");
         comOptions[i]->setToolTip(
-            QStringLiteral("COM%1 opens %2 (%3)")
-                .arg(i + 1)
-                .arg(device, present ? QStringLiteral("present") : QStringLiteral("not present")));
+            QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where));
     }
+    const QString speedTip = QStringLiteral(
+        "The line speed of a serial port. A COM number mapped to tcp://HOST:PORT reaches a "
+        "serial device server, which sets the speed of its line itself.");
+    baud9600Option->setToolTip(speedTip);
+    baud19200Option->setToolTip(speedTip);
     otherPortBox->setToolTip(
         QStringLiteral("Any port from 1 to 15; the \"Ports\" section of %1 can map "
                        "COMn to a device such as /dev/serial/by-id/...")
@@ -172,25 +185,20 @@ void PortDialog::ok()
                       : QStringLiteral("COM%1 is not a port: choose 1 to 15.").arg(choice.port));
         return;
     }
-    // A port left open by an earlier failed settings write is closed first, so it can reopen.
-    m_link.close();
-    openLink(
-        m_link, this, choice.port, bitsPerSecond(choice.baudCode),
-        [this, choice] {
-            const QString section = QString::fromLatin1(SettingsStore::kStartUpSection);
-            if (!SettingsStore::write(section, QString::fromLatin1(SettingsStore::kComPortKey),
-                                      QString::number(choice.port)) ||
-                !SettingsStore::write(section, QString::fromLatin1(SettingsStore::kBaudRateKey),
-                                      QString::number(choice.baudCode))) {
-                RetryComport::show(this, QStringLiteral("COM%1 is open, but the choice could not "
-                                                        "be stored in %2.")
-                                             .arg(choice.port)
-                                             .arg(SettingsStore::location()));
-                return;
-            }
-            succeed();
-        },
-        [this](const QString& reason) { RetryComport::show(this, reason); });
+    openPort(choice, [this, choice] {
+        const QString section = QString::fromLatin1(SettingsStore::kStartUpSection);
+        if (!SettingsStore::write(section, QString::fromLatin1(SettingsStore::kComPortKey),
+                                  QString::number(choice.port)) ||
+            !SettingsStore::write(section, QString::fromLatin1(SettingsStore::kBaudRateKey),
+                                  QString::number(choice.baudCode))) {
+            RetryComport::show(this, QStringLiteral("COM%1 is open, but the choice could not be "
+                                                    "stored in %2.")
+                                         .arg(choice.port)
+                                         .arg(SettingsStore::location()));
+            return;
+        }
+        succeed();
+    });
 }
 
 void PortDialog::cancel()
@@ -199,18 +207,44 @@ void PortDialog::cancel()
     if (isValidPortNumber(m_choice.port)) {
         setChoice(m_saved);
         showBaudCode();
-        m_link.close();
-        openLink(
-            m_link, this, m_choice.port, bitsPerSecond(m_choice.baudCode), [this] { succeed(); },
-            [this](const QString& reason) { RetryComport::show(this, reason); });
+        openPort(m_choice, [this] { succeed(); });
         return;
     }
+    giveUpOpening();
     if (m_link.isOpen()) {
         m_link.close();
         close();
     }
     RetryComport::show(this, QStringLiteral("There is no earlier port to go back to: choose a "
                                             "port and press OK."));
+}
+
+// A port left open by an earlier failed settings write is closed first, so it can reopen. The
+// answer may come later (a serial device server over the network): each attempt answers in a
+// context of its own, so an attempt given up finds no one when its answer comes.
+void PortDialog::openPort(PortChoice choice, std::function<void()> onOpened)
+{
+    giveUpOpening();
+    m_link.close();
+    m_openAttempt = new QObject(this);
+    m_opening = true;
+    openLink(
+        m_link, m_openAttempt, choice.port, bitsPerSecond(choice.baudCode),
+        [this, onOpened] {
+            m_opening = false;
+            onOpened();
+        },
+        [this](const QString& reason) {
+            m_opening = false;
+            RetryComport::show(this, reason);
+        });
+}
+
+void PortDialog::giveUpOpening()
+{
+    delete m_openAttempt;
+    if (std::exchange(m_opening, false))
+        m_link.close();
 }
 
 void PortDialog::succeed()

@@ -3,7 +3,9 @@
 #include "core/portchoice.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <array>
+#include <functional>
 
 class QLineEdit;
 class QPushButton;
@@ -23,6 +25,7 @@ class PortDialog : public QDialog
     // link: the panel's line; choice: the port and speed to preselect; saved: what Cancel goes
     // back to (port 0: nothing to go back to).
     PortDialog(Link& link, PortChoice choice, PortChoice saved);
+    ~PortDialog() override;
 
     // What Cancel goes back to from now on.
     void setSavedChoice(PortChoice saved) { m_saved = saved; }
@@ -48,12 +51,16 @@ class PortDialog : public QDialog
     void showBaudCode();
     void ok();
     void cancel();
+    void openPort(PortChoice choice, std::function<void()> onOpened);
+    void giveUpOpening();
     void succeed();
     void refreshPortTips();
 
     Link& m_link;
     PortChoice m_choice;
     PortChoice m_saved;
+    QPointer<QObject> m_openAttempt;
+    bool m_opening = false;
 };
 
 } // namespace zuno

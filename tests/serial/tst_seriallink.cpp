@@ -58,6 +58,23 @@ class TestSerialLink : public QObject
                  !mapped.isEmpty());
     }
 
+    // A serial device server is named by host and port; anything else in a tcp:// entry is
+    // refused rather than guessed at.
+    void tcpAddresses()
+    {
+        const auto address = [](const char* device) {
+            const auto server = tcpAddressOf(QString::fromLatin1(device));
+            return server ? QStringLiteral("%1 %2").arg(server->host).arg(server->port)
+                          : QStringLiteral("none");
+        };
+        QCOMPARE(address("tcp://10.0.0.7:4001"), QStringLiteral("10.0.0.7 4001"));
+        QCOMPARE(address("tcp://server.example:23"), QStringLiteral("server.example 23"));
+        QCOMPARE(address("tcp://[::1]:65535"), QStringLiteral("::1 65535"));
+        for (const char* bad : {"tcp://host", "tcp://host:0", "tcp://host:65536", "tcp://:4001",
+                                "tcp://user@host:4001", "tcp://host:4001/x", "/dev/ttyUSB0"})
+            QCOMPARE(address(bad), QStringLiteral("none"));
+    }
+
     void writesAndReceivesWholeStrings()
     {
         Pty pty;

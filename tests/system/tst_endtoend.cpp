@@ -1,31 +1,37 @@
 #include "core/buttontable.h"
-#include "serial/seriallink.h"
+#include "serial/portlink.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 #include "ui/portdialog.h"
 #include "ui/retrycomport.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace zuno;
 
-// The serial link, keeping every string the panel wrote: the simulator must have received
+// The panel's link, keeping every string the panel wrote: the simulator must have received
 // exactly these, no more.
-class RecordingLink : public SerialLink
+class RecordingLink : public PortLink
 {
   public:
     QStringList written; // as the simulator logs them, CR spelled "[CR]"
     bool write(QByteArrayView bytes) override
     {
-        const bool sent = SerialLink::write(bytes);
+        const bool sent = PortLink::write(bytes);
         if (sent)
             written << QString::fromLatin1(bytes.toByteArray()).replace(u'\r', "[CR]");
         return sent;
@@ -37,11 +43,13 @@ class RecordingLink : public SerialLink
 #define START_BOTH(...) if (startBoth(__VA_ARGS__); QTest::currentTestFailed()) return
 // clang-format on
 
-// The panel and the projector simulator program together over a real pseudo-terminal: what the
+// The panel and the projector simulator program together over a real pseudo-terminal, or with
+// ZUNO_LINE=tcp over a TCP connection on this machine as to a serial device server: what the
 // operator clicks reaches the simulated projectors, and their answers reach the panel's lines.
 class TestEndToEnd : public QObject
 {
     Q_OBJECT
+    const bool m_tcp = qgetenv("ZUNO_LINE") == "tcp";
     QTemporaryDir m_dir;
     QProcess m_sim;
     QString m_log; // all the simulator printed
@@ -69,19 +77,26 @@ class TestEndToEnd : public QObject
     // The simulator on a link registered as COM5, and the panel after a normal start-up on it.
     void startBoth(const QStringList& simArguments)
     {
-        m_sim.start(ZUNO_SIM_PATH,
-                    QStringList{"--link", m_dir.filePath("projector"), "--register", "COM5",
-                                "--config-home", QFileInfo(TempStore::filePath()).path()} +
-                        simArguments);
-        // It prints its device path once its line is open and registered.
-        QTRY_VERIFY2_WITH_TIMEOUT(m_log.startsWith("/dev/") && m_log.contains('\n'),
+        const QStringList line =
+            m_tcp ? QStringList{"--tcp", "0"} : QStringList{"--link", m_dir.filePath("projector")};
+        m_sim.start(ZUNO_SIM_PATH, line +
+                                       QStringList{"--register", "COM5", "--config-home",
+                                                   QFileInfo(TempStore::filePath()).path()} +
+                                       simArguments);
+        // It prints its device path or address once its line is open and registered.
+        QTRY_VERIFY2_WITH_TIMEOUT(m_log.startsWith(m_tcp ? "tcp://" : "/dev/") &&
+                                      m_log.contains('\n'),
                                   qPrintable(m_log), 10000);
         m_link = std::make_unique<RecordingLink>();
         m_window = std::make_unique<PanelWindow>(*m_link);
         m_window->start();
         m_window->show();
-        QVERIFY(m_link->isOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("client opened the device"), 10000);
+        // A connection over the network is made while the panel goes on; a serial port opens at
+        // once.
+        QCOMPARE(m_link->isOpen(), !m_tcp);
+        QTRY_VERIFY_WITH_TIMEOUT(m_link->isOpen(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_log.contains(m_tcp ? "client connected" : "client opened the device"), 10000);
     }
 
     // Clicks a button, waits for the whole reply on the RxD line (every transmit empties it,
@@ -236,8 +251,8 @@ class TestEndToEnd : public QObject
         simulatorReceivedAllWritten({"A002CF BRIGHT UP[CR]"});
     }
 
-    // The line going away like a pulled adapter closes the port once; "COM" then OK fails while
-    // the device is away and opens it once it is back.
+    // The line going away like a pulled adapter (or a server that goes away) closes the port
+    // once; "COM" then OK fails while the line is away and opens it once it is back.
     void hangUpClosesThePortAndComReopensIt()
     {
         START_BOTH({"--hangup-after", "1", "--reopen-after-ms", "4000"});
@@ -251,16 +266,59 @@ class TestEndToEnd : public QObject
         QPointer<PortDialog> dialog = m_window->portDialog();
         QVERIFY(dialog);
         click(dialog->okButton);
-        QVERIFY2(m_messages.size() == 1 && m_messages.first().contains("no such device"),
-                 qPrintable(m_messages.join(u'|')));
+        QTRY_VERIFY_WITH_TIMEOUT(m_messages.size() == 1, 10000);
+        QVERIFY2(m_messages.first().contains(m_tcp ? "refused" : "no such device"),
+                 qPrintable(m_messages.first()));
         QVERIFY(!m_link->isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("line reopened"), 20000);
         click(dialog->okButton);
-        QVERIFY(m_link->isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(m_link->isOpen(), 10000);
         QTRY_VERIFY(!dialog);
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
         QCOMPARE(lost.count(), 1);
         simulatorReceivedAllWritten({"CR0[CR]", "CR0[CR]"});
+    }
+
+    // A server that refuses, and one that never answers (its queue of connections full), are
+    // told apart in the "Retry Comport" reason; the panel works on meanwhile.
+    void serverRefusesOrNeverAnswers()
+    {
+        if (!m_tcp)
+            QSKIP("a TCP line only");
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 closedPort = closed.serverPort();
+        closed.close();
+        const int full = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(full, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                ::listen(full, 0) == 0 &&
+                ::getsockname(full, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+        QTcpSocket queued; // the one connection the queue holds; the next gets no answer
+        queued.connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+        QVERIFY(queued.waitForConnected(5000));
+        TempStore::mapPort(6, QStringLiteral("tcp://127.0.0.1:%1").arg(closedPort));
+        TempStore::mapPort(7, QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port)));
+
+        m_link = std::make_unique<RecordingLink>();
+        m_window = std::make_unique<PanelWindow>(*m_link);
+        m_window->show();
+        click(PanelButton::Com);
+        PortDialog* dialog = m_window->portDialog();
+        for (const auto& [port, reason] : {std::pair{"6", "refused"}, {"7", "timed out"}}) {
+            const qsizetype before = m_messages.size();
+            dialog->otherPortBox->setText(QString::fromLatin1(port));
+            click(dialog->okButton);
+            click(PanelButton::PowerOn); // the panel answers while the server does not
+            QCOMPARE(m_window->exchange().rxd(), QStringLiteral(" PORT CLOSED "));
+            QTRY_VERIFY_WITH_TIMEOUT(m_messages.size() == before + 1, 10000);
+            QVERIFY2(m_messages.last().contains(reason), qPrintable(m_messages.last()));
+            QVERIFY(!m_link->isOpen());
+        }
+        ::close(full);
     }
 };
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "core/link.h"
+#include "serial/seriallink.h"
+#include "serial/tcplink.h"
+
+namespace zuno {
+
+// The line a COM number names, whatever carries it: a serial port, or a serial device server
+// over TCP when the "Ports" entry reads "tcp://HOST:PORT". Each open() chooses afresh.
+class PortLink : public Link
+{
+    Q_OBJECT
+  public:
+    explicit PortLink(QObject* parent = nullptr);
+
+    void open(int port, int bitsPerSecond) override;
+    void close() override;
+    bool isOpen() const override;
+    bool write(QByteArrayView bytes) override;
+
+  private:
+    SerialLink m_serial;
+    TcpLink m_tcp;
+    Link* m_active = &m_serial;
+};
+
+} // namespace zuno
