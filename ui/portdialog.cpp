@@ -228,14 +228,18 @@ void PortDialog::openPort(PortChoice choice, std::function<void()> onOpened)
     m_link.close();
     m_openAttempt = new QObject(this);
     m_opening = true;
+    // Over the network the answer takes a moment: the pointer says the dialog is waiting.
+    setCursor(Qt::BusyCursor);
     openLink(
         m_link, m_openAttempt, choice.port, bitsPerSecond(choice.baudCode),
         [this, onOpened] {
             m_opening = false;
+            unsetCursor();
             onOpened();
         },
         [this](const QString& reason) {
             m_opening = false;
+            unsetCursor();
             RetryComport::show(this, reason);
         });
 }
@@ -243,6 +247,7 @@ void PortDialog::openPort(PortChoice choice, std::function<void()> onOpened)
 void PortDialog::giveUpOpening()
 {
     delete m_openAttempt;
+    unsetCursor();
     if (std::exchange(m_opening, false))
         m_link.close();
 }
