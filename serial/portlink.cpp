@@ -6,18 +6,27 @@ namespace zuno {
 
 PortLink::PortLink(QObject* parent) : Link(parent)
 {
-    for (Link* link : {static_cast<Link*>(&m_serial), static_cast<Link*>(&m_tcp)}) {
-        connect(link, &Link::opened, this, &Link::opened);
-        connect(link, &Link::openFailed, this, &Link::openFailed);
-        connect(link, &Link::received, this, &Link::received);
-        connect(link, &Link::lost, this, &Link::lost);
-    }
+    forward(m_serial);
+}
+
+void PortLink::forward(Link& link)
+{
+    connect(&link, &Link::opened, this, &Link::opened);
+    connect(&link, &Link::openFailed, this, &Link::openFailed);
+    connect(&link, &Link::received, this, &Link::received);
+    connect(&link, &Link::lost, this, &Link::lost);
 }
 
 void PortLink::open(int port, int bitsPerSecond)
 {
-    Link* chosen = isTcpDevice(deviceForPort(port)) ? static_cast<Link*>(&m_tcp)
-                                                    : static_cast<Link*>(&m_serial);
+    Link* chosen = &m_serial;
+    if (isTcpDevice(deviceForPort(port))) {
+        if (!m_tcp) {
+            m_tcp = std::make_unique<TcpLink>();
+            forward(*m_tcp);
+        }
+        chosen = m_tcp.get();
+    }
     if (chosen != m_active)
         m_active->close();
     m_active = chosen;

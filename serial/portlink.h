@@ -4,6 +4,8 @@
 #include "serial/seriallink.h"
 #include "serial/tcplink.h"
 
+#include <memory>
+
 namespace zuno {
 
 // The line a COM number names, whatever carries it: a serial port, or a serial device server
@@ -20,8 +22,11 @@ class PortLink : public Link
     bool write(QByteArrayView bytes) override;
 
   private:
+    void forward(Link& link);
+
     SerialLink m_serial;
-    TcpLink m_tcp;
+    // Made when a COM number first names a server: the network costs nothing before.
+    std::unique_ptr<TcpLink> m_tcp;
     Link* m_active = &m_serial;
 };
 

@@ -2,28 +2,50 @@
 
 #include "serial/portnaming.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibrary>
+
 namespace zuno {
+
+namespace {
+
+// The network module, looked for where the package installs it beside the programs, then where
+// the build put it; loaded once.
+MakeTcpConnection networkModule(QString* error)
+{
+    static QString failure;
+    static const MakeTcpConnection make = [] {
+        const QString here = QCoreApplication::applicationDirPath();
+        QStringList tried;
+        for (const QString& path :
+             {QDir(here).filePath(QStringLiteral(ZUNO_TCP_MODULE_FROM_PROGRAMS)),
+              QStringLiteral(ZUNO_TCP_MODULE_IN_BUILD)}) {
+            QLibrary module(path);
+            if (auto function =
+                    reinterpret_cast<MakeTcpConnection>(module.resolve(kMakeTcpConnectionSymbol)))
+                return function;
+            tried << module.errorString();
+        }
+        failure = tried.join(QStringLiteral("; "));
+        return MakeTcpConnection(nullptr);
+    }();
+    *error = failure;
+    return make;
+}
+
+} // namespace
 
 TcpLink::TcpLink(QObject* parent) : Link(parent)
 {
     m_connectTimer.setSingleShot(true);
     m_connectTimer.setInterval(kConnectTimeoutMs);
-    connect(&m_connectTimer, &QTimer::timeout, this, &TcpLink::gaveUp);
-    connect(&m_socket, &QTcpSocket::connected, this, &TcpLink::connected);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpLink::failed);
-    connect(&m_socket, &QTcpSocket::disconnected, this, &TcpLink::lose);
-    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
-        const QByteArray bytes = m_socket.readAll();
-        if (m_open && !bytes.isEmpty())
-            emit received(bytes);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        refuse(QStringLiteral("timed out: no answer within %1 s").arg(kConnectTimeoutMs / 1000));
     });
 }
 
-TcpLink::~TcpLink()
-{
-    // Nothing may reach the handlers while the socket goes.
-    m_socket.disconnect(this);
-}
+TcpLink::~TcpLink() = default;
 
 void TcpLink::open(int port, int)
 {
@@ -40,69 +62,68 @@ void TcpLink::open(int port, int)
                               "tcp://HOST:PORT"));
         return;
     }
-    m_connecting = true;
+    QString error;
+    const MakeTcpConnection make = networkModule(&error);
+    if (!make) {
+        refuse(QStringLiteral("the network module could not be loaded: ") + error);
+        return;
+    }
+    const int attempt = ++m_attempt;
+    m_connection.reset(make({
+        [this, attempt] { connected(attempt); },
+        [this, attempt](TcpConnection::Failure failure, const QString& words) {
+            failed(attempt, failure, words);
+        },
+        [this, attempt](const QByteArray& bytes) {
+            if (attempt == m_attempt && m_open)
+                emit received(bytes);
+        },
+        [this, attempt] { lose(attempt); },
+    }));
     m_connectTimer.start();
-    m_socket.connectToHost(server->host, server->port);
+    m_connection->connectTo(server->host, server->port);
 }
 
 void TcpLink::close()
 {
-    m_connecting = false;
+    ++m_attempt;
     m_open = false;
     m_connectTimer.stop();
-    m_socket.abort();
+    retire();
 }
 
 bool TcpLink::write(QByteArrayView bytes)
 {
-    if (!m_open || m_socket.write(bytes.data(), bytes.size()) != bytes.size())
-        return false;
-    m_socket.flush();
-    return true;
+    return m_open && m_connection->write(bytes);
 }
 
-void TcpLink::connected()
+void TcpLink::connected(int attempt)
 {
-    if (!m_connecting)
+    if (attempt != m_attempt)
         return;
-    m_connecting = false;
     m_connectTimer.stop();
-    // A command goes out at once, not held back to be joined with the next.
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_open = true;
     emit opened();
 }
 
-void TcpLink::failed(QAbstractSocket::SocketError error)
+void TcpLink::failed(int attempt, TcpConnection::Failure failure, const QString& systemWords)
 {
-    if (m_open) {
-        lose();
+    if (attempt != m_attempt || m_open)
         return;
-    }
-    if (!m_connecting)
-        return;
-    switch (error) {
-    case QAbstractSocket::HostNotFoundError:
+    switch (failure) {
+    case TcpConnection::Failure::NameNotFound:
         refuse(QStringLiteral("name not found"));
         return;
-    case QAbstractSocket::ConnectionRefusedError:
+    case TcpConnection::Failure::Refused:
         refuse(QStringLiteral("refused: nothing listens on that port"));
         return;
-    case QAbstractSocket::NetworkError:
-        refuse(QStringLiteral("unreachable: ") + m_socket.errorString());
+    case TcpConnection::Failure::Unreachable:
+        refuse(QStringLiteral("unreachable: ") + systemWords);
         return;
-    case QAbstractSocket::SocketTimeoutError:
-        gaveUp();
-        return;
-    default:
-        refuse(m_socket.errorString());
+    case TcpConnection::Failure::Other:
+        refuse(systemWords);
         return;
     }
-}
-
-void TcpLink::gaveUp()
-{
-    refuse(QStringLiteral("timed out: no answer within %1 s").arg(kConnectTimeoutMs / 1000));
 }
 
 void TcpLink::refuse(const QString& words)
@@ -113,12 +134,23 @@ void TcpLink::refuse(const QString& words)
 
 // The server closed the connection or it broke: the line is closed once, as for a pulled
 // adapter.
-void TcpLink::lose()
+void TcpLink::lose(int attempt)
 {
-    if (!m_open)
+    if (attempt != m_attempt || !m_open)
         return;
     close();
     emit lost();
+}
+
+// A connection may end inside one of its own events: it is deleted once control is back in the
+// event loop.
+void TcpLink::retire()
+{
+    if (!m_connection)
+        return;
+    m_retired.push_back(std::move(m_connection));
+    QMetaObject::invokeMethod(
+        this, [this] { m_retired.clear(); }, Qt::QueuedConnection);
 }
 
 } // namespace zuno

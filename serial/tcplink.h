@@ -1,9 +1,12 @@
 #pragma once
 
 #include "core/link.h"
+#include "serial/tcpconnection.h"
 
-#include <QTcpSocket>
 #include <QTimer>
+
+#include <memory>
+#include <vector>
 
 namespace zuno {
 
@@ -27,21 +30,20 @@ class TcpLink : public Link
     bool isOpen() const override { return m_open; }
     bool write(QByteArrayView bytes) override;
 
-    // The "Ports" entry last opened or tried.
-    QString address() const { return m_address; }
-
   private:
-    void connected();
-    void failed(QAbstractSocket::SocketError error);
-    void gaveUp();
+    void connected(int attempt);
+    void failed(int attempt, TcpConnection::Failure failure, const QString& systemWords);
     void refuse(const QString& words);
-    void lose();
+    void lose(int attempt);
+    void retire();
 
-    QTcpSocket m_socket;
     QTimer m_connectTimer;
+    std::unique_ptr<TcpConnection> m_connection;
+    // Connections that ended inside their own events, deleted once those are over.
+    std::vector<std::unique_ptr<TcpConnection>> m_retired;
+    int m_attempt = 0; // events of an earlier connection are not listened to
     QString m_address;
     int m_port = 0;
-    bool m_connecting = false;
     bool m_open = false;
 };
 
