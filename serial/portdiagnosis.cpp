@@ -24,4 +24,9 @@ QString PortOpenFailure::describe(int port) const
     return {};
 }
 
+PortOpenFailure diagnoseOpenFailure(const QString& device, const QSerialPort& port)
+{
+    return diagnoseOpenFailure(device, port.error(), port.errorString(), defaultLockFolders());
+}
+
 } // namespace zuno

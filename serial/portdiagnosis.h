@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QSerialPort>
 #include <QString>
-
-class QSerialPort;
+#include <QStringList>
 
 namespace zuno {
 
@@ -26,8 +26,25 @@ struct PortOpenFailure
     QString describe(int port) const;
 };
 
-// Finds out why `port` could not open `device`: missing, not permitted (and which group may),
+// Finds out why `port` could not open `device`: missing, not permitted (and what would help),
 // in use (and by whom), or the system's own words. The checks are the platform's own.
 PortOpenFailure diagnoseOpenFailure(const QString& device, const QSerialPort& port);
+
+// The same from the serial layer's error and words, looking for lock files in `lockFolders`
+// (a test gives a folder of its own).
+PortOpenFailure diagnoseOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                                    const QString& errorString, const QStringList& lockFolders);
+
+// What keeps the serial layer from even trying `device`: anything but a regular file where it
+// reads the port's lock (a FIFO there would stall the opening for good). Kind::None when
+// nothing does.
+PortOpenFailure lockFileObstacle(const QString& device, const QStringList& lockFolders);
+
+// The folders where the serial layer and other serial programs keep their lock files.
+QStringList defaultLockFolders();
+
+// What a user who may not read and write `device` can do about it: join the device's group
+// where that group may read and write it; otherwise the device's owner and mode are named.
+QString accessAdvice(const QString& device);
 
 } // namespace zuno

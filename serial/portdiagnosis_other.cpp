@@ -1,15 +1,14 @@
 // Where no device node can be looked at, the serial layer's own error tells why.
 #include "serial/portdiagnosis.h"
 
-#include <QSerialPort>
-
 namespace zuno {
 
-PortOpenFailure diagnoseOpenFailure(const QString& device, const QSerialPort& port)
+PortOpenFailure diagnoseOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                                    const QString& errorString, const QStringList&)
 {
     PortOpenFailure failure;
     failure.device = device;
-    switch (port.error()) {
+    switch (error) {
     case QSerialPort::DeviceNotFoundError:
         failure.kind = PortOpenFailure::Kind::Missing;
         break;
@@ -19,10 +18,25 @@ PortOpenFailure diagnoseOpenFailure(const QString& device, const QSerialPort& po
         break;
     default:
         failure.kind = PortOpenFailure::Kind::Refused;
-        failure.detail = port.errorString();
+        failure.detail = errorString;
         break;
     }
     return failure;
+}
+
+PortOpenFailure lockFileObstacle(const QString&, const QStringList&)
+{
+    return {};
+}
+
+QStringList defaultLockFolders()
+{
+    return {};
+}
+
+QString accessAdvice(const QString&)
+{
+    return {};
 }
 
 } // namespace zuno

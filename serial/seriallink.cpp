@@ -39,6 +39,12 @@ void SerialLink::open(int port, int bitsPerSecond)
         emit openFailed(m_failure.describe(port));
         return;
     }
+    // The serial layer would wait for good on a FIFO where it reads the port's lock.
+    if (m_failure = lockFileObstacle(m_device, defaultLockFolders());
+        m_failure.kind != PortOpenFailure::Kind::None) {
+        emit openFailed(m_failure.describe(port));
+        return;
+    }
     m_port.setPortName(m_device);
     m_port.setBaudRate(bitsPerSecond);
     m_port.setDataBits(QSerialPort::Data8);

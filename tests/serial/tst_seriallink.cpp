@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace zuno;
 
@@ -98,8 +99,12 @@ class TestSerialLink : public QObject
 
     void openFailuresSayWhy()
     {
+        // COM3 maps a by-id style link, which the serial layer locks under the link's name.
         Pty pty;
-        TempStore::mapPort(3, pty.slavePath());
+        QTemporaryDir byId;
+        const QString link = byId.filePath(QStringLiteral("usb-adapter-if00-port0"));
+        QVERIFY(QFile::link(pty.slavePath(), link));
+        TempStore::mapPort(3, link);
         SerialLink first;
         QCOMPARE(openAnswer(first, 3), QString());
 
@@ -107,10 +112,11 @@ class TestSerialLink : public QObject
         SerialLink second;
         const QString inUse = openAnswer(second, 3);
         QCOMPARE(second.lastOpenFailure().kind, PortOpenFailure::Kind::InUse);
-        QVERIFY2(inUse.startsWith(QStringLiteral("COM3 is %1: in use by process %2 (")
-                                      .arg(pty.slavePath())
-                                      .arg(QCoreApplication::applicationPid())),
-                 qPrintable(inUse));
+        QVERIFY2(
+            inUse.startsWith(QStringLiteral("COM3 is %1: in use by ").arg(link)) &&
+                inUse.contains(
+                    QStringLiteral(" (PID %1, lock file ").arg(QCoreApplication::applicationPid())),
+            qPrintable(inUse));
 
         TempStore::mapPort(9, "/dev/zuno-test-no-such-adapter");
         SerialLink missing;
@@ -135,6 +141,31 @@ class TestSerialLink : public QObject
         first.close();
         QCOMPARE(openAnswer(second, 3), QString());
         QCOMPARE(second.lastOpenFailure().kind, PortOpenFailure::Kind::None);
+    }
+
+    // Something other than a lock file where the serial layer reads the port's lock (here a
+    // FIFO, which anyone may leave in a shared lock folder) fails the open instead of stalling
+    // it; the test proves that by finishing.
+    void fifoForALockFileDoesNotStall()
+    {
+        // The serial layer takes the first lock folder it may write, /var/lock where it may.
+        const QString folder = defaultLockFolders().first();
+        if (!QFileInfo(folder).isWritable())
+            QSKIP("the first lock folder may not be written here");
+        Pty pty;
+        QTemporaryDir byId;
+        const QString link = byId.filePath(QStringLiteral("adapter"));
+        QVERIFY(QFile::link(pty.slavePath(), link));
+        const QString fifo = folder + QStringLiteral("/LCK..") + QString(link).replace('/', '_');
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
+        TempStore::mapPort(4, link);
+        SerialLink link4;
+        const QString answer = openAnswer(link4, 4);
+        QFile::remove(fifo);
+        QCOMPARE(answer, QStringLiteral("COM4 is %1: refused: %2 is no lock file, yet keeps the "
+                                        "port from being locked: remove it")
+                             .arg(link, fifo));
+        QCOMPARE(openAnswer(link4, 4), QString());
     }
 
     void vanishedDeviceClosesThePortOnce_data()
