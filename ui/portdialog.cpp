@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextDocument>
 
 namespace zuno {
 
@@ -113,7 +114,8 @@ void PortDialog::buildControls()
 }
 
 // Each COM option names the device it opens here, so a technician on Linux can tell which
-// adapter is which.
+// adapter is which. Paths are the user's own text: a tooltip shows them as written, never as
+// markup (a tooltip that merely looks like markup would be read as such).
 void PortDialog::refreshPortTips()
 {
     for (std::size_t i = 0; i < comOptions.size(); ++i) {
@@ -123,18 +125,18 @@ void PortDialog::refreshPortTips()
                                                    "line's speed itself")
                               : QFileInfo::exists(device) ? QStringLiteral("present")
                                                           : QStringLiteral("not present");
-        comOptions[i]->setToolTip(
-            QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where));
+        comOptions[i]->setToolTip(Qt::convertFromPlainText(
+            QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where)));
     }
     const QString speedTip = QStringLiteral(
         "The line speed of a serial port. A COM number mapped to tcp://HOST:PORT reaches a "
         "serial device server, which sets the speed of its line itself.");
     baud9600Option->setToolTip(speedTip);
     baud19200Option->setToolTip(speedTip);
-    otherPortBox->setToolTip(
+    otherPortBox->setToolTip(Qt::convertFromPlainText(
         QStringLiteral("Any port from 1 to 15; the \"Ports\" section of %1 can map "
                        "COMn to a device such as /dev/serial/by-id/...")
-            .arg(SettingsStore::location()));
+            .arg(SettingsStore::location())));
 }
 
 void PortDialog::setChoice(PortChoice choice)

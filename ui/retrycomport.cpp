@@ -1,5 +1,6 @@
 #include "ui/retrycomport.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 namespace zuno::RetryComport {
@@ -21,6 +22,12 @@ void show(QWidget* parent, const QString& reason)
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), QStringLiteral("Retry Comport"),
                     QMessageBox::Ok, parent);
     box.setInformativeText(reason);
+    // The reason carries device paths, lock files and the system's words: they show as written,
+    // line breaks and all, never read as markup or links.
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        if (label->text() == reason)
+            label->setTextFormat(Qt::PlainText);
+    }
     box.exec();
 }
 

@@ -1,3 +1,4 @@
+#include "serial/seriallink.h"
 #include "testing/fakelink.h"
 #include "testing/testsupport.h"
 #include "ui/portdialog.h"
@@ -35,6 +36,37 @@ QString stored(const char* key)
     return TempStore::value("StartUP", key, "missing");
 }
 
+// What a label or tooltip shows of `text`: markup is rendered when the format says so or, as a
+// tooltip does, when the text merely looks like markup.
+QString shownText(const QString& text, Qt::TextFormat format = Qt::AutoText)
+{
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text)))
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
+}
+
+// Lets `trigger` show the real "Retry Comport" box, reads what its informative text shows, and
+// answers the box.
+QString retryBoxText(const std::function<void()>& trigger)
+{
+    QString shown = QStringLiteral("no box");
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+        shown = label ? shownText(label->text(), label->textFormat()) : QStringLiteral("no label");
+        box->done(QMessageBox::Ok);
+    });
+    poll.start(10);
+    trigger();
+    return shown;
+}
+
 } // namespace
 
 class TestPortDialog : public QObject
@@ -43,13 +75,10 @@ class TestPortDialog : public QObject
     QStringList m_messages;
 
   private slots:
-    void initTestCase()
-    {
-        TempStore::setUpProcess();
-        RetryComport::setHookForTesting([this](const QString& reason) { m_messages << reason; });
-    }
+    void initTestCase() { TempStore::setUpProcess(); }
     void init()
     {
+        RetryComport::setHookForTesting([this](const QString& reason) { m_messages << reason; });
         TempStore::clear();
         m_messages.clear();
     }
@@ -165,6 +194,35 @@ class TestPortDialog : public QObject
         QCOMPARE(stored("BaudRate"), QStringLiteral("192"));
         QCOMPARE(d.ready.count(), 1);
         QTRY_VERIFY(d.dialog.isNull());
+    }
+
+    // A mapped path is the user's own text and the reason a port refused comes from the system:
+    // the real box and the COM options' tooltips show them as written, never as markup or links.
+    void outsideTextShowsAsWritten()
+    {
+        QTemporaryDir dir;
+        // A real file whose path ends in markup: a folder "<a href=x>y<" holding "a>".
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("<a href=x>y<")));
+        const QString path = dir.filePath(QStringLiteral("<a href=x>y</a>"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        TempStore::mapPort(1, path);
+        SerialLink link;
+        QPointer<PortDialog> dialog(new PortDialog(link, {}, {}));
+        dialog->show();
+        QCOMPARE(shownText(dialog->comOptions[0]->toolTip()),
+                 QStringLiteral("COM1 opens %1 (present)").arg(path));
+
+        RetryComport::setHookForTesting({});
+        const QString refused = retryBoxText([&] {
+            pick(dialog->comOptions[0]);
+            QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+        });
+        QVERIFY2(refused.startsWith(QStringLiteral("COM1 is %1: refused: ").arg(path)),
+                 qPrintable(refused));
+        const QString lines = QStringLiteral("first line\n<b>second</b> &amp; <i>third</i>");
+        QCOMPARE(retryBoxText([&] { RetryComport::show(dialog, lines); }), lines);
+        delete dialog;
     }
 };
 
