@@ -3,6 +3,7 @@
 #include "core/link.h"
 #include "core/panellayout.h"
 #include "core/storednumber.h"
+#include "serial/portinventory.h"
 #include "serial/portnaming.h"
 #include "serial/settingsstore.h"
 #include "ui/panelbuilder.h"
@@ -123,8 +124,8 @@ void PortDialog::refreshPortTips()
                                                    "line's speed itself")
                               : QFileInfo::exists(device) ? QStringLiteral("present")
                                                           : QStringLiteral("not present");
-        comOptions[i]->setToolTip(
-            QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where));
+        comOptions[i]->setToolTip(QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where) +
+                                  descriptionNote(device));
     }
     const QString speedTip = QStringLiteral(
         "The line speed of a serial port. A COM number mapped to tcp://HOST:PORT reaches a "
