@@ -17,9 +17,9 @@ namespace {
 // The options Qt's application objects take for themselves; the panel's application object
 // reads them after parsing, so they must not count as unknown here.
 constexpr const char* kQtOptionsWithValue[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-    "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style", "stylesheet",
-    "name", "title", "visual"};
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+    "style",       "stylesheet",         "name",          "title",   "visual"};
 constexpr const char* kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 CommandLine failure(const QString& error)
@@ -112,7 +112,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
         else if (value == QLatin1String("19200"))
             line.startUp.baudCode = kBaud19200;
         else
-            return failure(QStringLiteral("--baud %1: the speed is 9600 or 19200").arg(quoted(value)));
+            return failure(
+                QStringLiteral("--baud %1: the speed is 9600 or 19200").arg(quoted(value)));
     }
     if (parser.isSet(address)) {
         const QString value = parser.value(address);
@@ -145,9 +146,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (line.listPorts || line.mapPort != 0)
         line.action = CommandLine::Action::Ports;
 
-    line.sessionLogFile = parser.isSet(log) ? parser.value(log)
-                                            : SettingsStore::read(QStringLiteral("Log"),
-                                                                  QStringLiteral("File"), QString());
+    line.sessionLogFile =
+        parser.isSet(log)
+            ? parser.value(log)
+            : SettingsStore::read(QStringLiteral("Log"), QStringLiteral("File"), QString());
     if (parser.isSet(log) && line.sessionLogFile.isEmpty())
         return failure(QStringLiteral("--log '': the log needs a file name"));
     return line;
@@ -195,10 +197,9 @@ PortCommandsResult runPortCommands(const CommandLine& line)
                                  : byIdLinkFor(line.mapDevice, serialByIdFolder());
         const QString target = byId.isEmpty() ? line.mapDevice : byId;
         const QString key = QStringLiteral("COM%1").arg(line.mapPort);
-        if (!SettingsStore::write(QString::fromLatin1(SettingsStore::kPortsSection), key,
-                                  target)) {
-            result.err = QStringLiteral("zuno: %1 could not be written\n")
-                             .arg(SettingsStore::location());
+        if (!SettingsStore::write(QString::fromLatin1(SettingsStore::kPortsSection), key, target)) {
+            result.err =
+                QStringLiteral("zuno: %1 could not be written\n").arg(SettingsStore::location());
             result.exitCode = 1;
             return result;
         }

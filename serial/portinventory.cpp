@@ -51,8 +51,8 @@ QList<SerialDevice> systemSerialDevices()
 {
     QList<SerialDevice> devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        devices.append({info.systemLocation(), info.description(), info.manufacturer(),
-                        info.serialNumber()});
+        devices.append(
+            {info.systemLocation(), info.description(), info.manufacturer(), info.serialNumber()});
     }
     return devices;
 }
@@ -69,8 +69,8 @@ QString byIdLinkFor(const QString& device, const QString& byIdFolder)
     if (target.isEmpty())
         return {};
     const QFileInfoList links =
-        QDir(byIdFolder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
-                                       QDir::Name);
+        QDir(byIdFolder)
+            .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& link : links) {
         if (link.isSymLink() && link.canonicalFilePath() == target)
             return link.absoluteFilePath();
@@ -146,7 +146,8 @@ QString inventoryText(const PortInventory& inventory)
     qsizetype width = 0;
     for (const PortInventory::Com& com : inventory.coms)
         width = std::max(width, com.device.size());
-    QString text = QStringLiteral("COM numbers (settings file %1):\n").arg(SettingsStore::location());
+    QString text =
+        QStringLiteral("COM numbers (settings file %1):\n").arg(SettingsStore::location());
     for (const PortInventory::Com& com : inventory.coms) {
         const QString state = isTcpDevice(com.device) ? QStringLiteral("serial device server")
                               : com.present           ? QStringLiteral("present")
@@ -161,10 +162,11 @@ QString inventoryText(const PortInventory& inventory)
         text += QStringLiteral("  none\n");
     for (const PortInventory::Device& entry : inventory.devices) {
         const SerialDevice& device = entry.device;
-        const QString about = joinedNonEmpty(
-            {device.description, device.manufacturer,
-             device.serialNumber.isEmpty() ? QString()
-                                           : QStringLiteral("serial number ") + device.serialNumber});
+        const QString about =
+            joinedNonEmpty({device.description, device.manufacturer,
+                            device.serialNumber.isEmpty()
+                                ? QString()
+                                : QStringLiteral("serial number ") + device.serialNumber});
         text += QStringLiteral("  %1  %2\n")
                     .arg(device.path, about.isEmpty() ? QStringLiteral("(no description)") : about);
         if (!entry.byIdLink.isEmpty())

@@ -142,9 +142,9 @@ void PanelWindow::start(const StartUpChoice& run)
 {
     setFixedHeight(compactClientHeight());
     m_storeAddressOnClose = !run.address;
-    m_portChoice.port = run.port != 0
-                            ? run.port
-                            : readStoredPortNumber(readStartUp(SettingsStore::kComPortKey, "DATAC"));
+    m_portChoice.port =
+        run.port != 0 ? run.port
+                      : readStoredPortNumber(readStartUp(SettingsStore::kComPortKey, "DATAC"));
     if (!isValidPortNumber(m_portChoice.port)) {
         // Only what the command line chose carries into the port dialog; nothing stored is read.
         if (run.baudCode)

@@ -74,7 +74,7 @@ class PanelWindow : public QWidget
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
     bool m_iconRequested = false;
-    bool m_storeAddressOnClose = true; // false while the address is the command line's
+    bool m_storeAddressOnClose = true;  // false while the address is the command line's
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;

@@ -124,8 +124,9 @@ void PortDialog::refreshPortTips()
                                                    "line's speed itself")
                               : QFileInfo::exists(device) ? QStringLiteral("present")
                                                           : QStringLiteral("not present");
-        comOptions[i]->setToolTip(QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where) +
-                                  descriptionNote(device));
+        comOptions[i]->setToolTip(
+            QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where) +
+            descriptionNote(device));
     }
     const QString speedTip = QStringLiteral(
         "The line speed of a serial port. A COM number mapped to tcp://HOST:PORT reaches a "
