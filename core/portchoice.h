@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <cstdint>
+#include <optional>
 
 namespace zuno {
 
@@ -15,6 +18,16 @@ struct PortChoice
     std::uint8_t baudCode = 0; // 96 = 9600 bit/s, anything else 19200 bit/s
 
     friend bool operator==(const PortChoice&, const PortChoice&) = default;
+};
+
+// What the command line chooses for one run in place of the stored start-up settings. Nothing
+// of it is stored: "ComPort", "BaudRate" and "ADRESS" stay as they are unless the operator
+// changes them in the panel or the port dialog.
+struct StartUpChoice
+{
+    std::int16_t port = 0;                // COM port 1 to 15; 0 = the stored one
+    std::optional<std::uint8_t> baudCode; // none = the stored speed
+    std::optional<QByteArray> address;    // an address prefix ("" = SINGLE); none = the stored one
 };
 
 // The line speed a speed code stands for: 9600 bit/s for 96, 19200 bit/s for any other code.

@@ -1,5 +1,7 @@
 #include "serial/portdiagnosis.h"
 
+#include "serial/portinventory.h"
+
 namespace zuno {
 
 QString PortOpenFailure::describe(int port) const
@@ -13,7 +15,8 @@ QString PortOpenFailure::describe(int port) const
             "No port was chosen: click a COM option or type a number from 1 to 15.");
     case Kind::Missing:
         return QStringLiteral("%1 is %2: no such device: is the adapter plugged in?")
-            .arg(com, device);
+                   .arg(com, device) +
+               unreachedDevicesNote(takeInventory(systemSerialDevices(), serialByIdFolder()));
     case Kind::NotPermitted:
         return QStringLiteral("%1 is %2: not permitted. %3").arg(com, device, detail);
     case Kind::InUse:

@@ -3,18 +3,33 @@
 #include "core/storednumber.h"
 #include "serial/settingsstore.h"
 
+#include <QHash>
 #include <QUrl>
 
 namespace zuno {
 
 namespace {
 constexpr QLatin1StringView kTcpScheme("tcp://");
+
+QHash<int, QString>& runMappings()
+{
+    static QHash<int, QString> mappings;
+    return mappings;
+}
 } // namespace
+
+void mapPortForThisRun(int port, const QString& device)
+{
+    if (isValidPortNumber(port))
+        runMappings().insert(port, device);
+}
 
 QString deviceForPort(int port)
 {
     if (!isValidPortNumber(port))
         return {};
+    if (const auto run = runMappings().constFind(port); run != runMappings().cend())
+        return *run;
     const QString key = QStringLiteral("COM%1").arg(port);
     const QString mapped =
         SettingsStore::read(QString::fromLatin1(SettingsStore::kPortsSection), key, QString())

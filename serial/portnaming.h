@@ -12,6 +12,10 @@ namespace zuno {
 // a serial device server. Empty for a number outside 1 to 15.
 QString deviceForPort(int port);
 
+// Makes COM `port` name `device` until the program ends, ahead of the store's "Ports" entry and
+// the default naming; nothing is stored. For a device given on the command line.
+void mapPortForThisRun(int port, const QString& device);
+
 // A serial device server's raw TCP port, as a "Ports" entry names it: "tcp://HOST:PORT".
 struct TcpAddress
 {

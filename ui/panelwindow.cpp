@@ -128,22 +128,41 @@ void PanelWindow::bindExchange()
 
 void PanelWindow::chooseAddress(int option)
 {
+    m_storeAddressOnClose = true;
     m_exchange.setAddress(QByteArray(addressOptions()[option].prefix));
 }
 
-void PanelWindow::start()
+void PanelWindow::showAddress(const QByteArray& address)
+{
+    m_exchange.setAddress(address);
+    m_controls.addressOptions[std::size_t(addressOptionOf(address))]->setChecked(true);
+}
+
+void PanelWindow::start(const StartUpChoice& run)
 {
     setFixedHeight(compactClientHeight());
-    m_portChoice.port = readStoredPortNumber(readStartUp(SettingsStore::kComPortKey, "DATAC"));
+    m_storeAddressOnClose = !run.address;
+    m_portChoice.port =
+        run.port != 0 ? run.port
+                      : readStoredPortNumber(readStartUp(SettingsStore::kComPortKey, "DATAC"));
     if (!isValidPortNumber(m_portChoice.port)) {
+        // Only what the command line chose carries into the port dialog; nothing stored is read.
+        if (run.baudCode)
+            m_portChoice.baudCode = *run.baudCode;
+        if (run.address)
+            showAddress(*run.address);
         startUpFallback();
         return;
     }
-    m_portChoice.baudCode = readStoredBaudCode(readStartUp(SettingsStore::kBaudRateKey, "DATAb"));
-    const QString stored = readStartUp(SettingsStore::kAddressKey, "DATAD");
-    const QByteArray address = isKnownAddressPrefix(stored) ? stored.toLatin1() : QByteArray();
-    m_exchange.setAddress(address);
-    m_controls.addressOptions[std::size_t(addressOptionOf(address))]->setChecked(true);
+    m_portChoice.baudCode =
+        run.baudCode ? *run.baudCode
+                     : readStoredBaudCode(readStartUp(SettingsStore::kBaudRateKey, "DATAb"));
+    if (run.address) {
+        showAddress(*run.address);
+    } else {
+        const QString stored = readStartUp(SettingsStore::kAddressKey, "DATAD");
+        showAddress(isKnownAddressPrefix(stored) ? stored.toLatin1() : QByteArray());
+    }
 
     // The answer may come later (a serial device server over the network); "COM" or closing
     // the panel before it comes gives the attempt up.
@@ -206,9 +225,10 @@ void PanelWindow::placeOnScreen()
 void PanelWindow::closeEvent(QCloseEvent* event)
 {
     // A store that cannot be written must not keep the window open or the port busy.
-    SettingsStore::write(QString::fromLatin1(SettingsStore::kStartUpSection),
-                         QString::fromLatin1(SettingsStore::kAddressKey),
-                         QString::fromLatin1(m_exchange.address()));
+    if (m_storeAddressOnClose)
+        SettingsStore::write(QString::fromLatin1(SettingsStore::kStartUpSection),
+                             QString::fromLatin1(SettingsStore::kAddressKey),
+                             QString::fromLatin1(m_exchange.address()));
     giveUpStartUp();
     if (m_link.isOpen())
         m_link.close();

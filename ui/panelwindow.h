@@ -26,8 +26,9 @@ class PanelWindow : public QWidget
 
     // The start-up: restores port, speed and address and opens the port, or falls back to the
     // port dialog, shown modally, when no valid port is stored or it does not open. Runs before
-    // the window is first shown.
-    void start();
+    // the window is first shown. What `run` chooses takes the place of the stored value for this
+    // run only: a chosen address is stored on closing only once the operator picks one.
+    void start(const StartUpChoice& run = {});
 
     Exchange& exchange() { return m_exchange; }
     const PanelControls& controls() const { return m_controls; }
@@ -54,6 +55,7 @@ class PanelWindow : public QWidget
     void bindExchange();
     void pressHoldButton(QPushButton* button, int repeatKey);
     void chooseAddress(int option);
+    void showAddress(const QByteArray& address);
     void togglePanelSize();
     void placeOnScreen();
     void startUpFallback();
@@ -72,6 +74,7 @@ class PanelWindow : public QWidget
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
     bool m_iconRequested = false;
+    bool m_storeAddressOnClose = true;  // false while the address is the command line's
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;

@@ -3,6 +3,7 @@
 #include "core/link.h"
 #include "core/panellayout.h"
 #include "core/storednumber.h"
+#include "serial/portinventory.h"
 #include "serial/portnaming.h"
 #include "serial/settingsstore.h"
 #include "ui/panelbuilder.h"
@@ -126,7 +127,8 @@ void PortDialog::refreshPortTips()
                               : QFileInfo::exists(device) ? QStringLiteral("present")
                                                           : QStringLiteral("not present");
         comOptions[i]->setToolTip(Qt::convertFromPlainText(
-            QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where)));
+            QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where) +
+            descriptionNote(device)));
     }
     const QString speedTip = QStringLiteral(
         "The line speed of a serial port. A COM number mapped to tcp://HOST:PORT reaches a "

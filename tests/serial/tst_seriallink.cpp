@@ -120,7 +120,7 @@ class TestSerialLink : public QObject
 
         TempStore::mapPort(9, "/dev/zuno-test-no-such-adapter");
         SerialLink missing;
-        QVERIFY(openAnswer(missing, 9).endsWith("no such device: is the adapter plugged in?"));
+        QVERIFY(openAnswer(missing, 9).contains("no such device: is the adapter plugged in?"));
         QCOMPARE(missing.lastOpenFailure().kind, PortOpenFailure::Kind::Missing);
 
         SerialLink none;

@@ -22,7 +22,7 @@ class TestStartup : public QObject
     // Runs the start-up; when it falls back to the modal port dialog, `answer` handles the
     // dialog. True when the dialog came. A failed check in the answer closes the dialog, so that
     // the start-up returns.
-    bool start(const std::function<void(PortDialog&)>& answer = {})
+    bool start(const std::function<void(PortDialog&)>& answer = {}, const StartUpChoice& run = {})
     {
         bool asked = false;
         QTimer inDialog;
@@ -36,7 +36,7 @@ class TestStartup : public QObject
                 dialog->close();
         });
         inDialog.start(0);
-        m_window->start();
+        m_window->start(run);
         return asked;
     }
     static void pick(QAbstractButton* option)
@@ -114,6 +114,46 @@ class TestStartup : public QObject
         QCOMPARE(m_window->exchange().replyTimer().interval(), Exchange::kFirstReplyMs);
         QCOMPARE(m_window->exchange().address(), QByteArray("A002"));
         QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("5"));
+    }
+
+    // Port, speed and address chosen for one run take the place of the stored ones and are not
+    // stored; the address is, once the operator picks one in the panel.
+    void runChoiceIsNotStored_data()
+    {
+        QTest::addColumn<int>("pickedOption");
+        QTest::addColumn<QString>("storedAddress");
+        QTest::newRow("address kept") << -1 << "A002";
+        QTest::newRow("ALL picked in the panel") << 1 << "AFFF";
+    }
+    void runChoiceIsNotStored()
+    {
+        QFETCH(int, pickedOption);
+        QFETCH(QString, storedAddress);
+        TempStore::writeRaw("[StartUP]\nComPort=3\nBaudRate=192\nADRESS=A002\n");
+        QVERIFY(!start({}, {7, kBaud9600, QByteArray("A001")}));
+        QVERIFY(m_link.isOpen() && m_link.port == 7 && m_link.bitsPerSecond == 9600);
+        QCOMPARE(m_window->exchange().address(), QByteArray("A001"));
+        QVERIFY(m_window->controls().addressOptions[2]->isChecked());
+        m_window->show();
+        if (pickedOption >= 0)
+            pick(m_window->controls().addressOptions[std::size_t(pickedOption)]);
+        m_window->close();
+        QCOMPARE(TempStore::value("StartUP", "ADRESS"), storedAddress);
+        QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("3"));
+        QCOMPARE(TempStore::value("StartUP", "BaudRate"), QStringLiteral("192"));
+    }
+
+    // A run port that refuses falls back to the dialog with the run's port and speed selected.
+    void refusedRunPortFallsBackToTheDialog()
+    {
+        TempStore::writeRaw("[StartUP]\nComPort=3\nBaudRate=192\n");
+        QVERIFY(start(
+            [&](PortDialog& dialog) {
+                QCOMPARE(dialog.choice(), (PortChoice{5, kBaud9600}));
+                dialog.close();
+            },
+            {5, kBaud9600, {}}));
+        QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("3"));
     }
 
     // COM closes the port and opens the dialog beside the panel, not modal. Every click takes

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/portchoice.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace zuno {
+
+// What the command line asks for. Parsing needs no application object, so that help, version
+// and every error are given before any window could open.
+struct CommandLine
+{
+    enum class Action
+    {
+        Panel,   // start the panel
+        Help,    // print helpText()
+        Version, // print versionText()
+        Ports,   // --map and/or --list-ports, then end
+        Error    // print `error` on stderr and end with kBadUsageExit
+    };
+    Action action = Action::Panel;
+    QString error; // one line naming the bad value
+
+    StartUpChoice startUp; // --port N, --baud, --address: for this run only
+    QString runDevice;     // --port DEVICE: the device (path or tcp://HOST:PORT) to open this run
+    // Where the session log goes: --log, else the store's [Log] "File"; empty: no log.
+    QString sessionLogFile;
+
+    bool listPorts = false; // --list-ports
+    int mapPort = 0;        // --map COMn=DEVICE: n (0: no --map) ...
+    QString mapDevice;      // ... and DEVICE
+};
+
+inline constexpr int kBadUsageExit = 2;
+
+// Parses the program's arguments (the program's name first). Qt's own options (-platform,
+// -style ...) are accepted and left to the application object.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+QString helpText();
+QString versionText();
+
+// Runs --map and --list-ports: the output for stdout and stderr, and the exit code.
+struct PortCommandsResult
+{
+    QString out;
+    QString err;
+    int exitCode = 0;
+};
+PortCommandsResult runPortCommands(const CommandLine& line);
+
+} // namespace zuno

@@ -1,0 +1,150 @@
+#include "testing/testsupport.h"
+
+#include <QtTest>
+
+#include <termios.h>
+
+// The zuno program with options: what it prints and how it ends, the port it opens for a run,
+// and the mapping it writes. Runs without a window get a platform that does not exist: an
+// application object would abort on it, so a clean exit shows that no window could open.
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    struct Result
+    {
+        int exitCode = -1; // -1: crashed, or did not end by itself
+        QByteArray out;
+        QByteArray err;
+    };
+    static Result run(const QStringList& arguments, const char* platform = "zuno-no-platform")
+    {
+        QProcess zuno;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(platform));
+        zuno.setProcessEnvironment(environment);
+        zuno.start(QStringLiteral(ZUNO_PATH), arguments);
+        const bool ended = zuno.waitForFinished(60000) && zuno.exitStatus() == QProcess::NormalExit;
+        return {ended ? zuno.exitCode() : -1, zuno.readAllStandardOutput(),
+                zuno.readAllStandardError()};
+    }
+    static speed_t lineSpeed(const Pty& pty)
+    {
+        termios settings{};
+        tcgetattr(pty.masterFd(), &settings);
+        return cfgetospeed(&settings);
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        TempStore::setUpProcess();
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("by-id")));
+        qputenv("ZUNO_SERIAL_BY_ID", QFile::encodeName(m_dir.filePath(QStringLiteral("by-id"))));
+    }
+    void init() { TempStore::clear(); }
+
+    void answersWithoutAWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("named"); // on stdout for exit 0, on stderr otherwise
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--list-ports";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "ZUNO " ZUNO_VERSION "\n";
+        QTest::newRow("port 0") << QStringList{"--port", "0"} << 2 << "--port 0";
+        QTest::newRow("port 16") << QStringList{"--port", "COM16"} << 2 << "--port COM16";
+        QTest::newRow("empty device") << QStringList{"--port="} << 2 << "--port ''";
+        QTest::newRow("server without port") << QStringList{"--port", "tcp://h"} << 2 << "tcp://h";
+        QTest::newRow("baud 4800") << QStringList{"--baud", "4800"} << 2 << "4800";
+        QTest::newRow("unknown address") << QStringList{"--address", "005"} << 2 << "005";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "bogus";
+        QTest::newRow("missing value") << QStringList{"--baud"} << 2 << "--baud";
+        QTest::newRow("stray argument") << QStringList{"COM5"} << 2 << "COM5";
+        QTest::newRow("map COM16") << QStringList{"--map", "COM16=/dev/x"} << 2 << "COM16=/dev/x";
+        QTest::newRow("map no device") << QStringList{"--map", "COM3="} << 2 << "COM3=";
+        QTest::newRow("map no COM") << QStringList{"--map", "/dev/x"} << 2 << "/dev/x";
+        // Qt's own options are no error of ours; the bad value after them still is.
+        QTest::newRow("Qt option first")
+            << QStringList{"-platform", "offscreen", "--baud", "96"} << 2 << "'96'";
+    }
+    void answersWithoutAWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, named);
+        const Result result = run(arguments);
+        QCOMPARE(result.exitCode, exitCode);
+        if (exitCode == 0) {
+            QVERIFY2(result.out.contains(named.toLocal8Bit()), result.out.constData());
+            QVERIFY(result.err.isEmpty());
+        } else {
+            QVERIFY(result.out.isEmpty());
+            QVERIFY2(result.err.startsWith("zuno: ") && result.err.contains(named.toLocal8Bit()) &&
+                         result.err.count('\n') == 1 && result.err.endsWith('\n'),
+                     result.err.constData());
+        }
+        QCOMPARE(TempStore::readRaw(), QByteArray()); // nothing was stored
+    }
+
+    // The panel opens the port and speed given for the run; the store stays as it was.
+    void runOpensTheGivenPort_data()
+    {
+        QTest::addColumn<bool>("byDevice");
+        QTest::addColumn<QStringList>("more");
+        QTest::addColumn<int>("speed");
+        QTest::newRow("COM number") << false << QStringList{"--baud", "9600"} << int(B9600);
+        QTest::newRow("device path, ALL")
+            << true << QStringList{"--baud", "19200", "--address", "ALL"} << int(B19200);
+        QTest::newRow("device path, stored speed") << true << QStringList{} << int(B9600);
+    }
+    void runOpensTheGivenPort()
+    {
+        QFETCH(bool, byDevice);
+        QFETCH(QStringList, more);
+        QFETCH(int, speed);
+        Pty pty;
+        const QByteArray stored =
+            "[Ports]\nCOM7=" +
+            (byDevice ? QByteArray("/dev/zuno-none") : pty.slavePath().toLocal8Bit()) +
+            "\n\n[StartUP]\nADRESS=A002\nBaudRate=96\nComPort=3\n";
+        TempStore::writeRaw(stored);
+        QVERIFY(lineSpeed(pty) != speed_t(speed));
+
+        QProcess zuno;
+        zuno.setProcessChannelMode(QProcess::ForwardedChannels);
+        zuno.start(QStringLiteral(ZUNO_PATH),
+                   QStringList{"-platform", "offscreen", "--port",
+                               byDevice ? pty.slavePath() : QStringLiteral("7")} +
+                       more);
+        QTRY_COMPARE_WITH_TIMEOUT(lineSpeed(pty), speed_t(speed), 30000);
+        zuno.terminate();
+        QVERIFY(zuno.waitForFinished(30000));
+        QCOMPARE(TempStore::readRaw(), stored);
+    }
+
+    // --map writes the device's by-id link, in the store where the panel reads it; --list-ports
+    // then shows the COM number on that link, present.
+    void mapThenList()
+    {
+        Pty adapter;
+        const QString link = m_dir.filePath(QStringLiteral("by-id/usb-Test_Adapter-if00-port0"));
+        QVERIFY(QFile::link(adapter.slavePath(), link));
+        const Result mapped = run({"--map", "com6=" + adapter.slavePath()});
+        QCOMPARE(mapped.exitCode, 0);
+        QVERIFY2(mapped.out.startsWith(("COM6=" + link).toLocal8Bit()), mapped.out.constData());
+        QVERIFY2(TempStore::readRaw().contains(("\nCOM6=" + link + '\n').toLocal8Bit()),
+                 TempStore::readRaw().constData());
+
+        const Result listed = run({"--list-ports"});
+        QCOMPARE(listed.exitCode, 0);
+        const QRegularExpression comLine(
+            QStringLiteral("\\n  COM6 +%1 +present \\(from \\[Ports\\]\\)\\n")
+                .arg(QRegularExpression::escape(link)));
+        QVERIFY2(QString::fromLocal8Bit(listed.out).contains(comLine), listed.out.constData());
+        QVERIFY(listed.out.contains("\n  COM15 "));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
