@@ -52,7 +52,7 @@ class PanelWindow : public QWidget
   private:
     void bindButtons();
     void bindExchange();
-    void pressHoldButton(QPushButton* button, int repeatKey);
+    void pressHoldButton(QPushButton* button, int repeatKey, bool byKeyboard);
     void chooseAddress(int option);
     void togglePanelSize();
     void placeOnScreen();
@@ -71,6 +71,7 @@ class PanelWindow : public QWidget
     PortChoice m_savedPortChoice;
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
+    bool m_heldByKeyboard = false; // the held button's hold came from Space, not the mouse
     bool m_iconRequested = false;
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;

@@ -21,7 +21,18 @@ struct Panel
         window.show();
         window.activateWindow();
     }
+    bool holding() { return window.exchange().isHolding(); }
+    void tick() { window.exchange().repeatTimerFired(); }
 };
+
+// What the keyboard's own repeat sends while Space stays down: a release and a press.
+void autoRepeatSpace(QWidget* target)
+{
+    for (const QEvent::Type type : {QEvent::KeyRelease, QEvent::KeyPress}) {
+        QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+        QApplication::sendEvent(target, &event);
+    }
+}
 
 QString accessibleText(QWidget* widget, QAccessible::Text text)
 {
@@ -36,6 +47,69 @@ class TestPanelAccess : public QObject
 
   private slots:
     void initTestCase() { TempStore::setUpProcess(); }
+
+    // Space held on a focused hold button puts the same bytes on the wire as the mouse held on
+    // it for the same repeat ticks; the keyboard's auto-repeat changes nothing.
+    void spaceHoldsLikeTheMouse_data()
+    {
+        QTest::addColumn<PanelButton>("button");
+        for (const ButtonSpec& spec : panelButtons()) {
+            if (spec.kind == ButtonKind::Hold)
+                QTest::newRow(spec.objectName) << spec.id;
+        }
+    }
+    void spaceHoldsLikeTheMouse()
+    {
+        QFETCH(PanelButton, button);
+        Panel panel;
+        QVERIFY(QTest::qWaitForWindowActive(&panel.window));
+        QPushButton* target = panel.window.button(button);
+        QTest::mousePress(target, Qt::LeftButton);
+        panel.tick();
+        panel.tick();
+        QTest::mouseRelease(target, Qt::LeftButton);
+        const QByteArray byMouse = panel.link.takeWire();
+        QCOMPARE(byMouse.count('\r'), 3);
+
+        target->setFocus();
+        QTest::keyPress(target, Qt::Key_Space);
+        panel.tick();
+        autoRepeatSpace(target);
+        panel.tick();
+        QVERIFY(target->isDown());
+        QTest::keyRelease(target, Qt::Key_Space);
+        QVERIFY(!panel.holding());
+        panel.tick();
+        QCOMPARE(panel.link.takeWire(), byMouse);
+    }
+
+    // A Space hold ends when its button loses the focus or the panel the window focus; Space
+    // released elsewhere then, or on a button the mouse holds, ends nothing.
+    void spaceHoldEndsWithoutRelease()
+    {
+        Panel panel;
+        QVERIFY(QTest::qWaitForWindowActive(&panel.window));
+        QPushButton* zoomUp = panel.window.button(PanelButton::ZoomUp);
+        QPushButton* focusDown = panel.window.button(PanelButton::FocusDown);
+        zoomUp->setFocus();
+        QTest::keyPress(zoomUp, Qt::Key_Space);
+        focusDown->setFocus();
+        QVERIFY(!panel.holding());
+        QTest::keyRelease(focusDown, Qt::Key_Space);
+        panel.tick();
+
+        QTest::keyPress(focusDown, Qt::Key_Space);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(!panel.holding());
+
+        QTest::mousePress(focusDown, Qt::LeftButton);
+        QTest::keyClick(focusDown, Qt::Key_Space);
+        QVERIFY(panel.holding());
+        QTest::mouseRelease(focusDown, Qt::LeftButton);
+        QCOMPARE(panel.link.writes, QList<QByteArray>({"C47\r", "C4A\r", "C4A\r"}));
+    }
 
     // Every button has its own accessible name; an arrow's also shows as its tooltip, a hold
     // button's saying that it repeats. END tells where the rest of the panel is.
