@@ -102,8 +102,8 @@ constexpr std::array kButtons{
     // Buttons that act on the program rather than the projector.
     // END's hint also tells where the rest of the compact panel is.
     action(B::End, "endButton", "END", {8520, 4080, 1500, 375}, 12,
-           "Ends the program.\nCtrl+K switches between the compact panel and its full height "
-           "(read buttons, TxD and RxD, status, address)."),
+           "Ends the program.\nCtrl+K switches between the compact panel and the full one\n"
+           "with the read buttons, TxD and RxD, status and address."),
     action(B::Com, "comButton", "COM", {6480, 6350, 1850, 375}, 9.75,
            "Chooses the port and its speed."),
     action(B::CommandTable, "commandTableButton", "Command Table", {6480, 5880, 1850, 375}, 9.75,
