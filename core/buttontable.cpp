@@ -22,22 +22,23 @@ using G = PanelGroup;
 constexpr ButtonSpec click(B id, const char* name, G group, const char* caption,
                            const char* command, TwipRect rect, std::uint32_t fill, double points)
 {
-    return {id,   name, group, caption, ButtonFace::Caption, ButtonKind::Click, command, 0,
-            rect, fill, points, true};
+    return {id,   name,   group, caption, ButtonFace::Caption, ButtonKind::Click, command, 0, rect,
+            fill, points, true,  ""};
 }
 
 constexpr ButtonSpec hold(B id, const char* name, G group, ButtonFace face, const char* command,
                           int repeatKey, TwipRect rect)
 {
-    return {id,   name,         group, "",   face, ButtonKind::Hold, command, repeatKey,
-            rect, kLightYellow, 9.0,   false};
+    return {id,   name,         group, "",    face, ButtonKind::Hold, command, repeatKey,
+            rect, kLightYellow, 9.0,   false, ""};
 }
 
 constexpr ButtonSpec action(B id, const char* name, const char* caption, TwipRect rect,
-                            double points)
+                            double points, const char* hint)
 {
-    return {id,   name,    G::Window, caption, ButtonFace::Caption, ButtonKind::Action, "", 0,
-            rect, kNoFill, points,    true};
+    return {
+        id,      name,   G::Window, caption, ButtonFace::Caption, ButtonKind::Action, "", 0, rect,
+        kNoFill, points, true,      hint};
 }
 
 constexpr ButtonFace kUp = ButtonFace::UpArrow;
@@ -99,9 +100,14 @@ constexpr std::array kButtons{
     click(B::LampMode, "lampModeButton", G::Window, "LAMP MODE", "CR7", {8520, 6763, 1500, 346}, kLightCyan, 9),
     click(B::PcType, "pcTypeButton", G::Window, "PC TYPE", "CR9", {8520, 7109, 1500, 346}, kLightCyan, 9),
     // Buttons that act on the program rather than the projector.
-    action(B::End, "endButton", "END", {8520, 4080, 1500, 375}, 12),
-    action(B::Com, "comButton", "COM", {6480, 6350, 1850, 375}, 9.75),
-    action(B::CommandTable, "commandTableButton", "Command Table", {6480, 5880, 1850, 375}, 9.75),
+    // END's hint also tells where the rest of the compact panel is.
+    action(B::End, "endButton", "END", {8520, 4080, 1500, 375}, 12,
+           "Ends the program.\nCtrl+K switches between the compact panel and the full one\n"
+           "with the read buttons, TxD and RxD, status and address."),
+    action(B::Com, "comButton", "COM", {6480, 6350, 1850, 375}, 9.75,
+           "Chooses the port and its speed."),
+    action(B::CommandTable, "commandTableButton", "Command Table", {6480, 5880, 1850, 375}, 9.75,
+           "Opens the command console: commands typed or picked from the lists."),
 };
 // clang-format on
 

@@ -133,6 +133,7 @@ struct ButtonSpec
     std::uint32_t fill; // 0xRRGGBB or kNoFill
     double pointSize;
     bool bold;
+    const char* hint; // what an action button does, shown as its tooltip; "" for the others
 };
 
 // The 53 buttons of the panel, in PanelButton order: grouped by frame, then the loose ones.

@@ -30,8 +30,8 @@ constexpr std::array kFrames{
     FrameSpec{G::Keystone, "keystoneFrame", {2940, 1680, 1830, 1935}, kFace},
     FrameSpec{G::LensShift, "lensShiftFrame", {4890, 1680, 1830, 1935}, kFace},
     FrameSpec{G::Zoom, "zoomFrame", {6840, 1680, 990, 1500}, kFace},
-    FrameSpec{G::Focus, "focusFrame", {7940, 1680, 990, 1500}, kFace},
-    FrameSpec{G::DigitalZoom, "digitalZoomFrame", {9000, 1680, 990, 1500}, kFace},
+    FrameSpec{G::Focus, "focusFrame", {7940, 1680, 990, 1500}, kFace, "FOCUS"},
+    FrameSpec{G::DigitalZoom, "digitalZoomFrame", {9000, 1680, 990, 1500}, kFace, "DIGITAL ZOOM"},
     FrameSpec{G::KeyDisable, "keyDisableFrame", {120, 3720, 5240, 555}, kFace},
     FrameSpec{G::Echo, "echoFrame", {120, 4700, 8295, 948}, kFace},
     FrameSpec{G::Status, "statusFrame", {120, 6140, 6105, 560}, kFace},
@@ -42,29 +42,29 @@ constexpr std::array kFrames{
 constexpr LabelSpec title(const char* name, G group, const char* text, TwipRect rect,
                           double points, LabelAlign align)
 {
-    return {name,  LabelRole::Title, group, text,  rect,  kFace, 0, kButtonText,
-            points, true,            align, false, false};
+    return {name,        LabelRole::Title, group, text,  rect,  kFace, 0,
+            kButtonText, points,           true,  align, false, false, ""};
 }
 
 // A white line with a thin border that the exchange writes into.
 constexpr LabelSpec line(const char* name, LabelRole role, G group, TwipRect rect,
-                         std::uint32_t textRgb, double points)
+                         std::uint32_t textRgb, double points, const char* description)
 {
-    return {name,   role, group, "",   rect, PanelBackground::Rgb, kWhite, textRgb,
-            points, true, kLeft, true, false};
+    return {name,   role, group, "",   rect,  PanelBackground::Rgb, kWhite, textRgb,
+            points, true, kLeft, true, false, description};
 }
 
 // A red legend on the window's grey, shown while the traffic shown contains its code.
 constexpr LabelSpec legend(const char* name, LabelRole role, const char* text, TwipRect rect)
 {
-    return {name, role, G::Window, text,  rect, PanelBackground::Rgb, kLightGrey, kRed,
-            9.75, true, kLeft,     false, true};
+    return {name, role,  G::Window, text, rect, PanelBackground::Rgb, kLightGrey, kRed, 9.75,
+            true, kLeft, false,     true, ""};
 }
 
 // clang-format off
 constexpr std::array kLabels{
     LabelSpec{"powerTitle", LabelRole::Title, G::Power, "POWER", {280, 240, 735, 255},
-              PanelBackground::InactiveCaptionText, 0, kDarkRed, 9, true, kCentre, false, false},
+              PanelBackground::InactiveCaptionText, 0, kDarkRed, 9, true, kCentre, false, false, ""},
     title("modeSetTitle", G::ModeSet, "MODE SET", {2000, 120, 1815, 255}, 9, kCentre),
     title("screenTitle", G::Screen, "SCREEN", {960, 120, 975, 255}, 9, kCentre),
     title("videoMuteTitle", G::VideoMute, "VIDEO MUTE", {840, 120, 1215, 255}, 9, kLeft),
@@ -78,11 +78,14 @@ constexpr std::array kLabels{
     title("digitalZoomTitle", G::DigitalZoom, "D.ZOOM", {120, 120, 700, 255}, 9, kLeft),
     title("keyDisableTitle", G::KeyDisable, "R/C KEY OFF", {120, 220, 1335, 255}, 9.75, kCentre),
     title("txdCaption", G::Echo, "TxD", {120, 240, 372, 252}, 9.75, kRight),
-    line("txdLine", LabelRole::TxdLine, G::Echo, {600, 195, 7575, 300}, kButtonText, 12),
+    line("txdLine", LabelRole::TxdLine, G::Echo, {600, 195, 7575, 300}, kButtonText, 12,
+         "Bytes sent, control codes spelled out"),
     title("rxdCaption", G::Echo, "RxD", {120, 612, 372, 180}, 9.75, kRight),
-    line("rxdLine", LabelRole::RxdLine, G::Echo, {585, 555, 7575, 300}, kButtonText, 12),
+    line("rxdLine", LabelRole::RxdLine, G::Echo, {585, 555, 7575, 300}, kButtonText, 12,
+         "Bytes received, control codes spelled out"),
     title("statusCaption", G::Status, "STATUS", {120, 210, 855, 180}, 9.75, kLeft),
-    line("statusLine", LabelRole::StatusLine, G::Status, {1020, 135, 4950, 285}, kRed, 10.5),
+    line("statusLine", LabelRole::StatusLine, G::Status, {1020, 135, 4950, 285}, kRed, 10.5,
+         "The last reply to a read button, decoded"),
     title("addressCaption", G::Address, "Command with Address", {120, 240, 2535, 255}, 9.75, kLeft),
     legend("crLegend", LabelRole::CrLegend, "[CR] :Carriage Return Code (0x0D)", {120, 5705, 3495, 255}),
     legend("spaceLegend", LabelRole::SpaceLegend, "_ :Space Code (0x20)", {4200, 5705, 2295, 255}),
@@ -154,6 +157,50 @@ bool isKnownAddressPrefix(QStringView text)
             return true;
     }
     return false;
+}
+
+QString groupName(PanelGroup group)
+{
+    for (const FrameSpec& frame : kFrames) {
+        if (frame.group == group && *frame.spokenName != '\0')
+            return QString::fromUtf8(frame.spokenName);
+    }
+    for (const LabelSpec& label : kLabels) {
+        if (label.group == group && label.role == LabelRole::Title && group != G::Window)
+            return QString::fromUtf8(label.text);
+    }
+    return {};
+}
+
+QString buttonName(const ButtonSpec& button)
+{
+    QString name;
+    switch (button.face) {
+    case ButtonFace::Caption:
+        name = QString::fromUtf8(button.caption);
+        break;
+    case ButtonFace::UpArrow:
+        name = QStringLiteral("up");
+        break;
+    case ButtonFace::DownArrow:
+        name = QStringLiteral("down");
+        break;
+    case ButtonFace::LeftArrow:
+        name = QStringLiteral("left");
+        break;
+    case ButtonFace::RightArrow:
+        name = QStringLiteral("right");
+        break;
+    }
+    const QString group = groupName(button.group);
+    return group.isEmpty() ? name : group + u' ' + name;
+}
+
+QString buttonToolTip(const ButtonSpec& button)
+{
+    if (button.kind == ButtonKind::Hold)
+        return buttonName(button) + QStringLiteral(" \u2014 hold to repeat");
+    return QString::fromUtf8(button.hint);
 }
 
 std::span<const PanelButton> panelTabOrder()

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QRect>
+#include <QString>
 #include <QStringView>
 #include <cstdint>
 #include <span>
@@ -48,6 +49,9 @@ struct FrameSpec
     const char* objectName; // "powerFrame"
     TwipRect rect;          // relative to the window's client area
     PanelBackground background;
+    // The group's name where its title, as shown, does not read well aloud ("FOCUS" for
+    // "FOUCS"); "" where the title says it.
+    const char* spokenName = "";
 };
 
 struct LabelSpec
@@ -65,6 +69,7 @@ struct LabelSpec
     LabelAlign align;
     bool thinBorder;
     bool hiddenAtStart;
+    const char* description; // what a line shows, for screen readers; "" for the others
 };
 
 // One of the six address options; the prefix is what goes in front of every command.
@@ -96,6 +101,18 @@ int addressOptionOf(QByteArrayView prefix);
 // True when text is exactly one of the prefixes the address row offers: "AFFF", "A001" ...
 // "A004".
 bool isKnownAddressPrefix(QStringView text);
+
+// What a group is called: its title, or its spoken name where the title does not read well;
+// empty for the window and the groups without a title.
+QString groupName(PanelGroup group);
+
+// What a button is called to a screen reader: its group's name and its caption, or for an arrow
+// the arrow's direction ("ZOOM up", "POWER On"); the caption alone for a button on the window.
+QString buttonName(const ButtonSpec& button);
+
+// A button's tooltip: a hold button's name and that it repeats while held ("ZOOM up — hold to
+// repeat"), an action button's hint; empty for the others.
+QString buttonToolTip(const ButtonSpec& button);
 
 // The buttons in the order the Tab key visits them, starting at POWER "On". The selected
 // address option comes in at kAddressRowTabPosition, before the button there.

@@ -4,7 +4,10 @@
 #include "ui/filledbutton.h"
 #include "ui/panelface.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -100,6 +103,8 @@ QLabel* addLabel(const Containers& containers, const LabelSpec& spec)
     }
     if (spec.hiddenAtStart)
         label->hide();
+    // The accessible name stays the text shown; the description says what that text is.
+    label->setAccessibleDescription(QString::fromUtf8(spec.description));
     return label;
 }
 
@@ -118,6 +123,8 @@ QPushButton* addButton(const Containers& containers, const ButtonSpec& spec)
         button->setIcon(QIcon(QPixmap::fromImage(arrowPicture(spec.face))));
         button->setIconSize(QSize(kArrowPictureWidth, kArrowPictureHeight));
     }
+    button->setAccessibleName(buttonName(spec));
+    button->setToolTip(buttonToolTip(spec));
     return button;
 }
 
@@ -136,6 +143,24 @@ QRadioButton* addOption(QWidget* frame, const AddressOptionSpec& spec)
         option->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
     });
     return option;
+}
+
+// A line whose text the mouse can select and copy from its context menu ("Copy": the
+// selection, or the whole line when nothing is selected). It stays out of the Tab order and
+// never takes the focus, so clicking it leaves the focused button focused.
+void makeCopyable(QLabel* line)
+{
+    line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    line->setFocusPolicy(Qt::NoFocus); // the flags above ask for click focus
+    auto* copy = new QAction(QStringLiteral("Copy"), line);
+    copy->setObjectName(QStringLiteral("copyAction"));
+    QObject::connect(copy, &QAction::triggered, line, [line] {
+        const QString text = line->hasSelectedText() ? line->selectedText() : line->text();
+        if (!text.isEmpty())
+            QGuiApplication::clipboard()->setText(text);
+    });
+    line->addAction(copy);
+    line->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void setTabOrder(const PanelControls& controls)
@@ -211,6 +236,8 @@ PanelControls buildPanel(QWidget* window)
             break;
         }
     }
+    for (QLabel* line : {controls.txdLine, controls.rxdLine, controls.statusLine})
+        makeCopyable(line);
     for (const ButtonSpec& spec : panelButtons())
         controls.buttons[std::size_t(spec.id)] = addButton(containers, spec);
     QWidget* addressFrame = containers.of(PanelGroup::Address);

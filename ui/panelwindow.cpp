@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -93,8 +94,9 @@ void PanelWindow::bindButtons()
             });
             break;
         case ButtonKind::Hold:
-            // A hold acts on press and release of any mouse button, seen by eventFilter; it has
-            // no click action, so the keyboard cannot start one.
+            // A hold acts on press and release of any mouse button, or of Space while the
+            // button has the focus, seen by eventFilter; it has no click action, so the
+            // button's own click on Space's release sends nothing more.
             m_holdRepeatKeys.insert(button, spec.repeatKey);
             button->installEventFilter(this);
             break;
@@ -284,23 +286,49 @@ void PanelWindow::consoleClosed()
     m_exchange.consoleClosed();
 }
 
-void PanelWindow::pressHoldButton(QPushButton* button, int repeatKey)
+void PanelWindow::pressHoldButton(QPushButton* button, int repeatKey, bool byKeyboard)
 {
     // A second press, on this or another hold button, changes nothing while a hold runs.
     if (m_exchange.isHolding())
         return;
     m_heldButton = button;
+    m_heldByKeyboard = byKeyboard;
     m_exchange.startHold(repeatKey);
+}
+
+// A press or release of Space by the key itself, not by the keyboard's auto-repeat.
+static bool isSpaceStroke(const QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return key->key() == Qt::Key_Space && !key->isAutoRepeat();
 }
 
 // Only the hold buttons are watched.
 bool PanelWindow::eventFilter(QObject* watched, QEvent* event)
 {
     auto* button = static_cast<QPushButton*>(watched);
+    // Space held on a focused hold button holds it like a mouse button. The keyboard's own
+    // repeat sends pairs of auto-repeated releases and presses: they neither end the hold nor
+    // start another. A Space hold ends at Space's release or when its button loses the focus.
+    const bool spaceKey = isSpaceStroke(event);
+    const bool keyboardHold = m_heldByKeyboard && button == m_heldButton;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        pressHoldButton(button, m_holdRepeatKeys.value(button));
+        pressHoldButton(button, m_holdRepeatKeys.value(button), false);
+        break;
+    case QEvent::KeyPress:
+        if (spaceKey)
+            pressHoldButton(button, m_holdRepeatKeys.value(button), true);
+        break;
+    case QEvent::KeyRelease:
+    case QEvent::FocusOut:
+        if (keyboardHold && (spaceKey || event->type() == QEvent::FocusOut)) {
+            m_heldButton = nullptr;
+            m_exchange.endHold();
+        }
         break;
     case QEvent::MouseButtonRelease:
         m_heldButton = nullptr;

@@ -53,7 +53,7 @@ class PanelWindow : public QWidget
   private:
     void bindButtons();
     void bindExchange();
-    void pressHoldButton(QPushButton* button, int repeatKey);
+    void pressHoldButton(QPushButton* button, int repeatKey, bool byKeyboard);
     void chooseAddress(int option);
     void showAddress(const QByteArray& address);
     void togglePanelSize();
@@ -73,6 +73,7 @@ class PanelWindow : public QWidget
     PortChoice m_savedPortChoice;
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
+    bool m_heldByKeyboard = false; // the held button's hold came from Space, not the mouse
     bool m_iconRequested = false;
     bool m_storeAddressOnClose = true;  // false while the address is the command line's
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port

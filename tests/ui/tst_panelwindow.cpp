@@ -199,7 +199,7 @@ class TestPanelWindow : public QObject
 
     // A sample of buttons: a command with spaces, one that two buttons share, the read column,
     // hold buttons. The mouse sends each once; Space and Enter send a focused click button
-    // once per key and never start a hold.
+    // once per key; on a hold button Space sends once as the mouse does, Enter nothing.
     void buttonsSendTheirCommands_data()
     {
         QTest::addColumn<PanelButton>("button");
@@ -226,7 +226,7 @@ class TestPanelWindow : public QObject
             QTest::keyClick(target, key);
         QVERIFY(!panel.holding());
         const bool hold = buttonSpec(button).kind == ButtonKind::Hold;
-        QCOMPARE(panel.link.takeWire(), hold ? QByteArray() : wire.repeated(3));
+        QCOMPARE(panel.link.takeWire(), hold ? wire : wire.repeated(3));
     }
 
     // Any mouse button holds a hold button until its release; a second press, on the same or
@@ -272,6 +272,92 @@ class TestPanelWindow : public QObject
         QVERIFY(!panel.holding());
         panel.window.exchange().repeatTimerFired();
         QCOMPARE(panel.link.writes, QList<QByteArray>({"C5D\r", "C1D\r", "C1C\r", "C30\r"}));
+    }
+
+    // Space held on a focused hold button puts the bytes of a mouse hold with the same repeat
+    // ticks on the wire (Space on a button the mouse holds changing nothing); the keyboard's
+    // auto-repeat, a release and a press, changes nothing. Losing the focus ends a Space hold.
+    void spaceHoldsLikeTheMouse_data()
+    {
+        QTest::addColumn<PanelButton>("button");
+        for (const ButtonSpec& spec : panelButtons()) {
+            if (spec.kind == ButtonKind::Hold)
+                QTest::newRow(spec.objectName) << spec.id;
+        }
+    }
+    void spaceHoldsLikeTheMouse()
+    {
+        QFETCH(PanelButton, button);
+        Panel panel;
+        QVERIFY(showActive(panel.window));
+        QPushButton* target = panel.button(button);
+        QTest::mousePress(target, Qt::LeftButton);
+        QTest::keyClick(target, Qt::Key_Space);
+        panel.window.exchange().repeatTimerFired();
+        QTest::mouseRelease(target, Qt::LeftButton);
+        const QByteArray byMouse = panel.link.takeWire();
+        QTest::keyPress(target, Qt::Key_Space);
+        for (const QEvent::Type type : {QEvent::KeyRelease, QEvent::KeyPress}) {
+            QKeyEvent repeat(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+            QApplication::sendEvent(target, &repeat);
+        }
+        panel.window.exchange().repeatTimerFired();
+        QTest::keyRelease(target, Qt::Key_Space);
+        panel.window.exchange().repeatTimerFired();
+        QCOMPARE(panel.link.takeWire(), byMouse);
+        QTest::keyPress(target, Qt::Key_Space);
+        panel.button(PanelButton::PowerOn)->setFocus();
+        QVERIFY(!panel.holding());
+    }
+
+    // Every button has an accessible name of its own; an arrow's tooltip starts with it, and
+    // only a hold button's says it repeats. END's names the key to the rest of the panel.
+    void buttonsAreNamed()
+    {
+        Panel panel;
+        QSet<QString> names;
+        for (const ButtonSpec& spec : panelButtons()) {
+            const QPushButton* button = panel.button(spec.id);
+            const QString name = button->accessibleName();
+            names << name;
+            QVERIFY2(spec.face == ButtonFace::Caption ? name.endsWith(button->text())
+                                                      : button->toolTip().startsWith(name),
+                     spec.objectName);
+            QCOMPARE(button->toolTip().contains(QStringLiteral("hold to repeat")),
+                     spec.kind == ButtonKind::Hold);
+        }
+        QVERIFY(names.size() == kPanelButtonCount && !names.contains(QString()));
+        QVERIFY(panel.button(PanelButton::End)->toolTip().contains(QStringLiteral("Ctrl+K")));
+    }
+
+    // The TxD, RxD and status lines are named by what they show and described; the mouse selects
+    // in them without taking the focus; "Copy" copies the selection, else the whole line.
+    void linesCanBeCopied()
+    {
+        Panel panel;
+        QVERIFY(showActive(panel.window));
+        const PanelControls& c = panel.window.controls();
+        QTest::mouseClick(panel.button(PanelButton::Status), Qt::LeftButton);
+        panel.link.arrive("00\r");
+        for (QLabel* line : {c.txdLine, c.rxdLine, c.statusLine}) {
+            const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(line);
+            QVERIFY(accessible->text(QAccessible::Name) == line->text() &&
+                    !accessible->text(QAccessible::Description).isEmpty());
+            QAction* copy = line->actions().value(0);
+            QVERIFY(copy && copy->text() == QStringLiteral("Copy") &&
+                    line->contextMenuPolicy() == Qt::ActionsContextMenu);
+            copy->trigger();
+            QCOMPARE(QApplication::clipboard()->text(), line->text());
+            const QPoint middle(QFontMetrics(line->font()).horizontalAdvance(line->text()) / 2, 8);
+            QTest::mousePress(line, Qt::LeftButton, {}, QPoint(2, 8));
+            QTest::mouseMove(line, middle);
+            QTest::mouseRelease(line, Qt::LeftButton, {}, middle);
+            QVERIFY(line->hasSelectedText() && line->selectedText().size() < line->text().size());
+            QVERIFY(QApplication::focusWidget() == panel.button(PanelButton::Status) &&
+                    line->focusPolicy() == Qt::NoFocus);
+            copy->trigger();
+            QCOMPARE(QApplication::clipboard()->text(), line->selectedText());
+        }
     }
 
     // The echo lines, the status line and the legends show what the exchange signals.
