@@ -16,13 +16,12 @@ class Link;
 // to a file as it happens, so that replies (lamp hours, temperatures) outlive the echo lines.
 //
 // Each line is tab-separated: local time to the millisecond, the port and its device, the event
-// and the event's fields:
+// and the event's fields (shown here with blanks):
 //
 //   2026-12-07 14:03:22.517  COM5 /dev/ttyUSB0  opened
 //   ...                      ...                open-failed  REASON
 //   ...                      ...                sent         HEX  ECHO
-//   ...                      ...                unsent       HEX  ECHO   (port closed: nothing went
-//   out)
+//   ...                      ...                unsent       HEX  ECHO   (port closed)
 //   ...                      ...                received     HEX  ECHO
 //   ...                      ...                status       TEXT
 //   ...                      ...                no-reply
