@@ -183,6 +183,8 @@ void Exchange::receive(const QByteArray& bytes)
     setRxd(echo.text);
     // Replies are decoded against the last panel command; console commands never change it.
     const StatusLineUpdate update = decodeReply(m_lastCommand, echo.text, m_collection.size());
+    if (update.kind != StatusLineUpdate::Kind::Unchanged)
+        emit replyDecoded(update.text);
     if (update.kind == StatusLineUpdate::Kind::Replace)
         setStatus(update.text);
     else if (update.kind == StatusLineUpdate::Kind::Append)

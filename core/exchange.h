@@ -96,6 +96,9 @@ class Exchange : public QObject
     void sent(const QByteArray& bytes, bool written);
     // Bytes from the link, before any reply they complete is decoded onto the status line.
     void received(const QByteArray& bytes);
+    // A reply decoded into status-line words: the words it gave, also when the status line
+    // already showed them or shows them after earlier ones.
+    void replyDecoded(const QString& text);
     // A reply window closed with nothing received: the RxD line shows the no-reply mark.
     void noReply();
 

@@ -64,12 +64,10 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
     });
     connect(&exchange, &Exchange::received, this,
             [this](const QByteArray& bytes) { logBytes(u"received", bytes); });
-    connect(&exchange, &Exchange::statusChanged, this, [this](const QString& text) {
-        // The display clearing the status line is no event.
-        const QString status = oneField(text);
-        if (!status.isEmpty())
-            log(u"status", status);
-    });
+    // What each reply decoded to, rather than the status line, which may also hold an earlier
+    // reply's words, and does not change when a reply repeats them.
+    connect(&exchange, &Exchange::replyDecoded, this,
+            [this](const QString& text) { log(u"status", oneField(text)); });
     connect(&exchange, &Exchange::noReply, this, [this] { log(u"no-reply"); });
 }
 

@@ -29,8 +29,8 @@ class Link;
 //   ...                      ...                closed       lost        (the line went away)
 //
 // HEX is the bytes as upper-case hex pairs separated by blanks; ECHO is the same bytes as the
-// TxD and RxD lines render them (control codes spelled out); TEXT is the status line's decoded
-// text. Both go without the blanks the lines show at their ends.
+// TxD and RxD lines render them (control codes spelled out); TEXT is what the reply decoded to on
+// the status line. Both go without the blanks the lines show at their ends.
 //
 // The file grows to a bound and then becomes FILE.1 (replacing an older one) while a new FILE
 // starts. A file that cannot be opened or written is reported once on standard error; the

@@ -64,8 +64,9 @@ class TestSessionLog : public QObject
 
   private slots:
     // Each event in order, on the port that was open when it happened: a refused port, an open
-    // answered twice, a reply in two pieces and its decoded status, a missing reply, a lost line
-    // after which a command cannot go out (and so misses no reply), a port opened and closed.
+    // answered twice, a reply in two pieces and its decoded status, the same status again while
+    // the status line still shows it, a missing reply, a lost line after which a command cannot
+    // go out (and so misses no reply), a port opened and closed.
     void linesFollowTheEvents()
     {
         const QString path = m_dir.filePath("events.log");
@@ -84,6 +85,8 @@ class TestSessionLog : public QObject
         link.arrive("8");
         link.arrive("0\r");
         exchange.replyTimerFired();
+        exchange.transmit("CR0");
+        link.arrive("80\r");
         exchange.transmit("C00");
         exchange.replyTimerFired();
         link.hangUp();
@@ -97,6 +100,9 @@ class TestSessionLog : public QObject
                                      "COM5 /dev/x5\tsent\t43 52 30 0D\tC R 0  [CR]",
                                      "COM5 /dev/x5\treceived\t38\t8",
                                      "COM5 /dev/x5\treceived\t30 0D\t0  [CR]",
+                                     "COM5 /dev/x5\tstatus\tStand by",
+                                     "COM5 /dev/x5\tsent\t43 52 30 0D\tC R 0  [CR]",
+                                     "COM5 /dev/x5\treceived\t38 30 0D\t8 0  [CR]",
                                      "COM5 /dev/x5\tstatus\tStand by",
                                      "COM5 /dev/x5\tsent\t43 30 30 0D\tC 0 0  [CR]",
                                      "COM5 /dev/x5\tno-reply",

@@ -1,5 +1,6 @@
 #include "core/buttontable.h"
 #include "serial/portlink.h"
+#include "serial/sessionlog.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 #include "ui/portdialog.h"
@@ -55,6 +56,8 @@ class TestEndToEnd : public QObject
     QString m_log; // all the simulator printed
     std::unique_ptr<RecordingLink> m_link;
     std::unique_ptr<PanelWindow> m_window; // goes before its link
+    QString m_sessionLogPath;              // a session log from the start, when set
+    std::unique_ptr<SessionLog> m_sessionLog;
     QStringList m_messages;
 
     QString rxd() const { return m_window->controls().rxdLine->text(); }
@@ -89,6 +92,10 @@ class TestEndToEnd : public QObject
                                   qPrintable(m_log), 10000);
         m_link = std::make_unique<RecordingLink>();
         m_window = std::make_unique<PanelWindow>(*m_link);
+        if (!m_sessionLogPath.isEmpty())
+            m_sessionLog = startSessionLog(m_sessionLogPath, m_window->exchange(), *m_link, [this] {
+                return portDescription(m_window->portChoice().port);
+            });
         m_window->start();
         m_window->show();
         // A connection over the network is made while the panel goes on; a serial port opens at
@@ -132,9 +139,11 @@ class TestEndToEnd : public QObject
         TempStore::writeRaw("[StartUP]\nComPort=5\nBaudRate=96\n");
         m_messages.clear();
         m_log.clear();
+        m_sessionLogPath.clear();
     }
     void cleanup()
     {
+        m_sessionLog.reset();
         m_window.reset();
         m_link.reset();
         m_sim.terminate();
@@ -249,6 +258,45 @@ class TestEndToEnd : public QObject
         QTRY_COMPARE_WITH_TIMEOUT(rxd(), QStringLiteral("  [ACK] "), 5000);
         QCOMPARE(status(), QString());
         simulatorReceivedAllWritten({"A002CF BRIGHT UP[CR]"});
+    }
+
+    // The session log of a real exchange, line by line: the port opened, STATUS sent, its reply
+    // received and decoded, STATUS to ALL, which no projector answers, and the port closed with
+    // the panel. A reply may arrive in pieces: their bytes are joined here.
+    void sessionLogRecordsTheExchange()
+    {
+        m_sessionLogPath = m_dir.filePath("session.log");
+        START_BOTH({});
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        chooseAddress(1);
+        readBack(PanelButton::Status, " X X X X ");
+        m_window->close();
+        QFile file(m_sessionLogPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        static const QRegularExpression time(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
+        const QString port = QStringLiteral("COM5 ") + TempStore::value("Ports", "COM5");
+        QStringList events;
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            QStringList fields = line.split(u'\t');
+            QVERIFY2(fields.size() >= 3 && time.match(fields[0]).hasMatch(), qPrintable(line));
+            QCOMPARE(fields[1], port);
+            fields = fields.mid(2);
+            if (fields.size() == 3)
+                fields[2].remove(u' ');
+            const QStringList last = events.isEmpty() ? QStringList() : events.last().split(u'\t');
+            if (fields[0] == "received" && last.value(0) == "received")
+                events.last() =
+                    QStringList{"received", last[1] + u' ' + fields[1], last[2] + fields[2]}.join(
+                        u'\t');
+            else
+                events << fields.join(u'\t');
+        }
+        QCOMPARE(events,
+                 (QStringList{"opened", "sent\t43 52 30 0D\tCR0[CR]", "received\t38 30 0D\t80[CR]",
+                              "status\tStand by", "sent\t41 46 46 46 43 52 30 0D\tAFFFCR0[CR]",
+                              "no-reply", "closed"}));
     }
 
     // The line going away like a pulled adapter (or a server that goes away) closes the port
