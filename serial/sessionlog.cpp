@@ -45,13 +45,13 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
     }
     m_portOpen = link.isOpen();
     if (m_portOpen)
-        m_openPort = m_describePort();
+        m_openPort = currentPort();
 
     connect(&link, &Link::opened, this, [this] {
         // An open() of a line already open answers opened() again; nothing happened.
         if (m_portOpen)
             return;
-        m_openPort = m_describePort();
+        m_openPort = currentPort();
         m_portOpen = true;
         log(u"opened");
     });
@@ -74,6 +74,11 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
 void SessionLog::setPortDescriber(PortDescriber describePort)
 {
     m_describePort = std::move(describePort);
+}
+
+QString SessionLog::currentPort() const
+{
+    return m_describePort ? oneField(m_describePort()) : QString();
 }
 
 void SessionLog::logBytes(QStringView event, const QByteArray& bytes)
@@ -99,7 +104,7 @@ void SessionLog::log(QStringView event, const QString& fields)
         return;
     QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     line += u'\t';
-    line += oneField(m_portOpen ? m_openPort : m_describePort());
+    line += m_portOpen ? m_openPort : currentPort();
     line += u'\t';
     line += event;
     if (!fields.isEmpty()) {

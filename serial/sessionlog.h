@@ -62,6 +62,7 @@ class SessionLog : public QObject
     void logClosed(QStringView how);
     bool rollOver();
     void fail(const QString& what);
+    QString currentPort() const;
 
     QFile m_file;
     qint64 m_maxFileBytes;
