@@ -126,8 +126,10 @@ void Exchange::repeatTimerFired()
 
 void Exchange::replyTimerFired()
 {
-    if (m_awaitingReply && !m_portClosedShown)
+    if (m_awaitingReply && !m_portClosedShown) {
         setRxd(QString::fromLatin1(kNoReplyMark));
+        emit noReply();
+    }
     m_replyTimer.stop();
     setLegends(false, false, false);
     m_collection.clear();
@@ -148,7 +150,8 @@ void Exchange::send(QByteArrayView text)
     QByteArray wire;
     wire.reserve(m_address.size() + text.size());
     wire.append(m_address).append(text);
-    const bool sent = m_link.write(wire);
+    const bool written = m_link.write(wire);
+    emit sent(wire, written);
     setRxd({});
     m_collection.clear();
     const EchoRendering echo = renderEcho(wire);
@@ -160,13 +163,14 @@ void Exchange::send(QByteArrayView text)
     m_awaitingReply = true;
     m_displayClearTimer.start();
     // With the port closed nothing went out: say so instead of waiting for a reply.
-    m_portClosedShown = !sent;
-    if (!sent)
+    m_portClosedShown = !written;
+    if (!written)
         setRxd(QString::fromLatin1(kPortClosedMark));
 }
 
 void Exchange::receive(const QByteArray& bytes)
 {
+    emit received(bytes);
     const qsizetype before = m_collection.size();
     appendReceived(m_collection, bytes);
     m_awaitingReply = false;
@@ -179,6 +183,8 @@ void Exchange::receive(const QByteArray& bytes)
     setRxd(echo.text);
     // Replies are decoded against the last panel command; console commands never change it.
     const StatusLineUpdate update = decodeReply(m_lastCommand, echo.text, m_collection.size());
+    if (update.kind != StatusLineUpdate::Kind::Unchanged)
+        emit replyDecoded(update.text);
     if (update.kind == StatusLineUpdate::Kind::Replace)
         setStatus(update.text);
     else if (update.kind == StatusLineUpdate::Kind::Append)

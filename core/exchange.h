@@ -91,6 +91,16 @@ class Exchange : public QObject
     void statusChanged(const QString& text);
     // Which of the three legends are to be seen.
     void legendsChanged(bool ack, bool cr, bool space);
+    // The exact bytes of a transmission, address included; written is false when the link
+    // refused them (port closed), so nothing went out.
+    void sent(const QByteArray& bytes, bool written);
+    // Bytes from the link, before any reply they complete is decoded onto the status line.
+    void received(const QByteArray& bytes);
+    // A reply decoded into status-line words: the words it gave, also when the status line
+    // already showed them or shows them after earlier ones.
+    void replyDecoded(const QString& text);
+    // A reply window closed with nothing received: the RxD line shows the no-reply mark.
+    void noReply();
 
   private:
     void send(QByteArrayView text);

@@ -36,6 +36,8 @@ class Link : public QObject
     void received(const QByteArray& bytes);
     // The open line went away (adapter pulled, other side hung up); it is now closed.
     void lost();
+    // close() closed the open line (never for a line that was lost or not open).
+    void closed();
 };
 
 // Opens the link and runs exactly one of the two answers, in `context`, once the link has given

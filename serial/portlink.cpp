@@ -15,6 +15,7 @@ void PortLink::forward(Link& link)
     connect(&link, &Link::openFailed, this, &Link::openFailed);
     connect(&link, &Link::received, this, &Link::received);
     connect(&link, &Link::lost, this, &Link::lost);
+    connect(&link, &Link::closed, this, &Link::closed);
 }
 
 void PortLink::open(int port, int bitsPerSecond)

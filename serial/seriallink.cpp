@@ -63,8 +63,10 @@ void SerialLink::open(int port, int bitsPerSecond)
 void SerialLink::close()
 {
     m_watch.stop();
-    if (m_port.isOpen())
-        m_port.close();
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    emit closed();
 }
 
 bool SerialLink::isOpen() const

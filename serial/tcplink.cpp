@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibrary>
+#include <utility>
 
 namespace zuno {
 
@@ -87,9 +88,11 @@ void TcpLink::open(int port, int)
 void TcpLink::close()
 {
     ++m_attempt;
-    m_open = false;
+    const bool wasOpen = std::exchange(m_open, false);
     m_connectTimer.stop();
     retire();
+    if (wasOpen)
+        emit closed();
 }
 
 bool TcpLink::write(QByteArrayView bytes)
@@ -138,6 +141,7 @@ void TcpLink::lose(int attempt)
 {
     if (attempt != m_attempt || !m_open)
         return;
+    m_open = false; // lost, not closed
     close();
     emit lost();
 }

@@ -19,7 +19,8 @@ void FakeLink::open(int newPort, int newBitsPerSecond)
 
 void FakeLink::close()
 {
-    m_open = false;
+    if (std::exchange(m_open, false))
+        emit closed();
 }
 
 bool FakeLink::write(QByteArrayView bytes)

@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -152,6 +154,22 @@ void Pty::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+}
+
+QByteArray standardErrorOf(const std::function<void()>& run)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return {};
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file.handle(), STDERR_FILENO);
+    run();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return file.readAll();
 }
 
 qint64 processCpuMs()

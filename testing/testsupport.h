@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // A real settings store in a temporary folder: XDG_CONFIG_HOME points there for
 // the whole test process (the store's location is fixed at its first use).
 class TempStore
@@ -61,6 +63,10 @@ class FileSizeLimit
   private:
     qint64 m_previous = -1;
 };
+
+// What `run` writes to this process's standard error (which is taken from the terminal while
+// it runs).
+QByteArray standardErrorOf(const std::function<void()>& run);
 
 // CPU time (user + system) this process has used, in milliseconds.
 qint64 processCpuMs();

@@ -1,5 +1,6 @@
 #include "core/buttontable.h"
 #include "serial/portlink.h"
+#include "serial/sessionlog.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 #include "ui/portdialog.h"
@@ -54,7 +55,8 @@ class TestEndToEnd : public QObject
     QProcess m_sim;
     QString m_log; // all the simulator printed
     std::unique_ptr<RecordingLink> m_link;
-    std::unique_ptr<PanelWindow> m_window; // goes before its link
+    std::unique_ptr<PanelWindow> m_window;    // goes before its link
+    std::unique_ptr<SessionLog> m_sessionLog; // every scenario's, from the start
     QStringList m_messages;
 
     QString rxd() const { return m_window->controls().rxdLine->text(); }
@@ -89,6 +91,9 @@ class TestEndToEnd : public QObject
                                   qPrintable(m_log), 10000);
         m_link = std::make_unique<RecordingLink>();
         m_window = std::make_unique<PanelWindow>(*m_link);
+        m_sessionLog =
+            startSessionLog(m_dir.filePath("session.log"), m_window->exchange(), *m_link,
+                            [this] { return portDescription(m_window->portChoice().port); });
         m_window->start();
         m_window->show();
         // A connection over the network is made while the panel goes on; a serial port opens at
@@ -132,9 +137,11 @@ class TestEndToEnd : public QObject
         TempStore::writeRaw("[StartUP]\nComPort=5\nBaudRate=96\n");
         m_messages.clear();
         m_log.clear();
+        QFile::remove(m_dir.filePath("session.log"));
     }
     void cleanup()
     {
+        m_sessionLog.reset();
         m_window.reset();
         m_link.reset();
         m_sim.terminate();
@@ -249,6 +256,43 @@ class TestEndToEnd : public QObject
         QTRY_COMPARE_WITH_TIMEOUT(rxd(), QStringLiteral("  [ACK] "), 5000);
         QCOMPARE(status(), QString());
         simulatorReceivedAllWritten({"A002CF BRIGHT UP[CR]"});
+    }
+
+    // The session log of a real exchange, line by line: the port opened, STATUS sent, its reply
+    // received and decoded, STATUS to ALL, which no projector answers, and the port closed with
+    // the panel. A reply may arrive in pieces: their bytes are joined here.
+    void sessionLogRecordsTheExchange()
+    {
+        START_BOTH({});
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        chooseAddress(1);
+        readBack(PanelButton::Status, " X X X X ");
+        m_window->close();
+        QFile file(m_dir.filePath("session.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        static const QRegularExpression time(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
+        const QString port = QStringLiteral("COM5 ") + TempStore::value("Ports", "COM5");
+        QList<QStringList> events; // the fields after time and port, without blanks
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            QStringList fields = line.split(u'\t');
+            QVERIFY2(fields.size() >= 3 && time.match(fields[0]).hasMatch() && fields[1] == port,
+                     qPrintable(line));
+            fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
+            if (fields[0] == "received" && !events.isEmpty() && events.last()[0] == "received")
+                events.last() = {"received", events.last()[1] + fields[1],
+                                 events.last()[2] + fields[2]};
+            else
+                events << fields;
+        }
+        QCOMPARE(events, (QList<QStringList>{{"opened"},
+                                             {"sent", "4352300D", "CR0[CR]"},
+                                             {"received", "38300D", "80[CR]"},
+                                             {"status", "Standby"},
+                                             {"sent", "414646464352300D", "AFFFCR0[CR]"},
+                                             {"no-reply"},
+                                             {"closed"}}));
     }
 
     // The line going away like a pulled adapter (or a server that goes away) closes the port

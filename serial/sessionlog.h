@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace zuno {
+
+class Exchange;
+class Link;
+
+// A record of a session with the projector, for a service report: one line per event, appended
+// to a file as it happens, so that replies (lamp hours, temperatures) outlive the echo lines.
+//
+// Each line is tab-separated: local time to the millisecond, the port and its device, the event
+// and the event's fields (shown here with blanks):
+//
+//   2026-12-07 14:03:22.517  COM5 /dev/ttyUSB0  opened
+//   ...                      ...                open-failed  REASON
+//   ...                      ...                sent         HEX  ECHO
+//   ...                      ...                unsent       HEX  ECHO   (port closed)
+//   ...                      ...                received     HEX  ECHO
+//   ...                      ...                status       TEXT
+//   ...                      ...                no-reply
+//   ...                      ...                closed
+//   ...                      ...                closed       lost        (the line went away)
+//
+// HEX is the bytes as upper-case hex pairs separated by blanks; ECHO is the same bytes as the
+// TxD and RxD lines render them (control codes spelled out); TEXT is what the reply decoded to on
+// the status line. Both go without the blanks the lines show at their ends.
+//
+// The file grows to a bound and then becomes FILE.1 (replacing an older one) while a new FILE
+// starts. A file that cannot be opened or written is reported once on standard error; the
+// events after that are dropped, so a broken log never holds up the panel.
+class SessionLog : public QObject
+{
+    Q_OBJECT
+  public:
+    static constexpr qint64 kMaxFileBytes = 10 * 1024 * 1024;
+    // The port in use, as it is to appear on each line (see portDescription()).
+    using PortDescriber = std::function<QString()>;
+
+    // Opens `path` for appending at once, so a path that cannot be written is reported before
+    // the first event.
+    SessionLog(const QString& path, Exchange& exchange, Link& link, PortDescriber describePort,
+               qint64 maxFileBytes = kMaxFileBytes, QObject* parent = nullptr);
+
+    // Asked when the port opens (that description stays until it closes) and for events while
+    // no port is open.
+    void setPortDescriber(PortDescriber describePort);
+
+    QString path() const { return m_file.fileName(); }
+    // False once the file could not be opened or written: later events are dropped.
+    bool isWriting() const { return m_writing; }
+
+  private:
+    void log(QStringView event, const QString& fields = {});
+    void logBytes(QStringView event, const QByteArray& bytes);
+    void logClosed(QStringView how);
+    bool rollOver();
+    void fail(const QString& what);
+    QString currentPort() const;
+
+    QFile m_file;
+    qint64 m_maxFileBytes;
+    qint64 m_size = 0;
+    bool m_writing = false;
+    bool m_rollsOver = true;
+    PortDescriber m_describePort;
+    bool m_portOpen = false;
+    QString m_openPort; // the description taken when the port opened
+};
+
+// "COM5 /dev/ttyUSB0": a COM number and the device it names (see deviceForPort()); "COM0"
+// alone for no port.
+QString portDescription(int port);
+
+// Starts the session log of the panel's exchange and link in `path`; `describePort` names the
+// port in use (typically portDescription() of the panel's port choice).
+std::unique_ptr<SessionLog> startSessionLog(const QString& path, Exchange& exchange, Link& link,
+                                            SessionLog::PortDescriber describePort);
+
+} // namespace zuno
