@@ -2,6 +2,7 @@
 #include "serial/portinventory.h"
 #include "serial/portlink.h"
 #include "serial/portnaming.h"
+#include "serial/sessionlog.h"
 #include "ui/panelwindow.h"
 
 #include <QApplication>
@@ -55,9 +56,14 @@ int main(int argc, char* argv[])
         startUp.port = std::int16_t(zuno::portForRunDevice(line.runDevice));
         zuno::mapPortForThisRun(startUp.port, line.runDevice);
     }
-    // line.sessionLogFile names the session log's file; the log is not written yet.
     zuno::PortLink link;
     zuno::PanelWindow window(link);
+    // The session log, when one is asked for, sees the whole run from the start-up's port on.
+    std::unique_ptr<zuno::SessionLog> sessionLog;
+    if (!line.sessionLogFile.isEmpty())
+        sessionLog = zuno::startSessionLog(line.sessionLogFile, window.exchange(), link, [&window] {
+            return zuno::portDescription(window.portChoice().port);
+        });
     window.start(startUp);
     window.show();
     return app.exec();
