@@ -48,6 +48,7 @@ class PanelWindow : public QWidget
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void bindButtons();
@@ -57,6 +58,7 @@ class PanelWindow : public QWidget
     void togglePanelSize();
     void placeOnScreen();
     void startUpFallback();
+    void reportLargeStore();
     void giveUpStartUp();
     PortDialog* createPortDialog();
     void endProgram();
@@ -72,6 +74,7 @@ class PanelWindow : public QWidget
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
     bool m_iconRequested = false;
+    QString m_largeStoreNotice;         // shown once the panel is shown
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;
