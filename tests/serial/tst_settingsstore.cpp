@@ -130,8 +130,6 @@ class TestSettingsStore : public QObject
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("[StartUP]\nComPort=5\nBaudRate=96\n"));
-        QCOMPARE(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"zuno.conf"});
 
         // An old time, so that any rewrite would show.
         const QDateTime old = QDateTime::currentDateTime().addDays(-3);
