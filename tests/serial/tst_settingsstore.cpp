@@ -88,23 +88,10 @@ class TestSettingsStore : public QObject
     // Texts the file format gives a meaning to read back exactly as written.
     void awkwardTextsReadBack()
     {
-        const QStringList texts{"a;b",
-                                "96, 192",
-                                "say \"hi\"",
-                                "C:\\dev\\x",
-                                "k=v",
-                                " lead",
-                                "trail ",
-                                "\t",
-                                "é 日本 😀",
-                                "@Variant(x)",
-                                "@@",
-                                "line\nend",
-                                "\x01f",
-                                QString(),
-                                QString::fromUtf8("nul\0"
-                                                  "1",
-                                                  5)};
+        // clang-format off
+        const QStringList texts{"a;b", "96, 192", "say \"hi\"", "C:\\dev\\x", "k=v", " lead", "trail ", "\t",
+            "é 日本 😀", "@Variant(x)", "@@", "line\nend", "\x01" "f", QString(), QString::fromUtf8("nul\0" "1", 5)};
+        // clang-format on
         for (const QString& text : texts) {
             QVERIFY(Store::write("Ports", "COM9", text));
             QCOMPARE(Store::read("Ports", "COM9", "missing"), text);
@@ -135,9 +122,7 @@ class TestSettingsStore : public QObject
         const QDateTime old = QDateTime::currentDateTime().addDays(-3);
         QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
         const auto inode = [&] {
-            struct stat info
-            {
-            };
+            struct stat info = {};
             return ::stat(QFile::encodeName(target).constData(), &info) == 0 ? info.st_ino : 0;
         };
         const auto before = inode();
