@@ -2,6 +2,8 @@
 
 #include <QStringEncoder>
 
+#include <cstring>
+
 namespace zuno::IniText {
 
 namespace {
@@ -126,6 +128,78 @@ QString sectionOf(QByteArrayView header)
     if (name.compare("%general", Qt::CaseInsensitive) == 0)
         return QString::fromLatin1(name.sliced(1));
     return unescapedKey(name);
+}
+
+// The text QSettings reads from a value as it stands in the file: quotes and escapes undone,
+// unquoted trailing blanks dropped, a doubled leading "@" made single. None for a value it reads
+// as a list (an unquoted comma) or as a stored type ("@Variant(...)" and the like).
+std::optional<QString> storedText(QByteArrayView raw)
+{
+    static constexpr char kNamedEscapes[] = "a\ab\bf\fn\nr\rt\tv\v\"\"?\?''\\\\";
+    QString text;
+    QByteArray plain; // bytes not yet decoded
+    const auto flush = [&] {
+        text += QString::fromUtf8(plain);
+        plain.clear();
+    };
+    bool inQuotes = false, quoted = false;
+    qsizetype chopLimit = 0; // unquoted blanks after this place are dropped at the end
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < raw.size() && (raw[i] == ' ' || raw[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    while (i < raw.size()) {
+        const char c = raw[i++];
+        if (c == '"') {
+            flush();
+            quoted = true;
+            inQuotes = !inQuotes;
+            if (!inQuotes)
+                skipBlanks();
+            chopLimit = text.size();
+        } else if (c == ',' && !inQuotes) {
+            return std::nullopt;
+        } else if (c != '\\') {
+            plain += c;
+        } else if (i < raw.size()) {
+            flush();
+            const char e = raw[i++];
+            const char* named = std::strchr(kNamedEscapes, e);
+            const int base = e == 'x' ? 16 : (e >= '0' && e <= '7') ? 8 : 0;
+            if (e != '\0' && named && (named - kNamedEscapes) % 2 == 0) {
+                text += QLatin1Char(named[1]);
+            } else if (base) {
+                // Digits follow as long as there are any: \x41, \101.
+                qsizetype end = base == 8 ? i - 1 : i;
+                while (end < raw.size() && (base == 16 ? isHexDigit(uchar(raw[end]))
+                                                       : raw[end] >= '0' && raw[end] <= '7'))
+                    ++end;
+                const qsizetype start = base == 8 ? i - 1 : i;
+                if (end > start)
+                    text += QChar(char16_t(
+                        QByteArrayView(raw).sliced(start, end - start).toUInt(nullptr, base)));
+                i = end;
+            } else if ((e == '\n' || e == '\r') && i < raw.size() &&
+                       (raw[i] == '\n' || raw[i] == '\r') && raw[i] != e) {
+                ++i; // a line continued
+            }
+            chopLimit = text.size();
+        }
+    }
+    flush();
+    if (!quoted)
+        while (text.size() > chopLimit && (text.endsWith(u' ') || text.endsWith(u'\t')))
+            text.chop(1);
+    if (text.startsWith(u'@')) {
+        if (text.startsWith(QLatin1String("@@")))
+            return text.sliced(1);
+        if (text.startsWith(QLatin1String("@String(")) && text.endsWith(u')'))
+            return text.sliced(8).chopped(1);
+        return std::nullopt;
+    }
+    return text;
 }
 
 // Where an entry's value stands, its surrounding blanks left out.
@@ -283,10 +357,14 @@ QByteArray withChanges(const QByteArray& text, const QString& section, const QLi
             found.append({lineStart, valueStart, valueEnd, sectionEnd});
         }
 
-        if (change.onlyIfHolding &&
-            (found.isEmpty() || result.sliced(found.last().valueStart,
-                                              found.last().valueEnd - found.last().valueStart) !=
-                                    escapedValue(*change.onlyIfHolding)))
+        // What QSettings reads now: the key's last line.
+        const std::optional<QString> holding =
+            found.isEmpty()
+                ? std::nullopt
+                : storedText(QByteArrayView(result).sliced(
+                      found.last().valueStart, found.last().valueEnd - found.last().valueStart));
+        if ((change.onlyIfHolding && holding != change.onlyIfHolding) ||
+            (change.text && holding == change.text))
             continue;
         if (!change.text) {
             // Every line of the key goes, last first, so that the earlier places stay valid.

@@ -13,8 +13,8 @@ struct Change
 {
     QString key;
     std::optional<QString> text; // the new text; none removes the key
-    // When set, the change is made only while the key still holds this text (as this module
-    // writes it); a key that is missing or holds anything else is left as it is.
+    // When set, the change is made only while the key still holds this text (as QSettings
+    // reads it); a key that is missing or holds anything else is left as it is.
     std::optional<QString> onlyIfHolding = {};
 };
 
@@ -32,6 +32,7 @@ QByteArray escapedValue(const QString& text);
 // with escapes and a section that occurs twice. A changed key gets its new value in place of the
 // old on the line QSettings reads it from (the last); a new key is added after the section's last
 // entry, a new section at the end of the text. A removed key loses every line that holds it.
+// A key that already holds its new text, however it is written, is left as it is.
 QByteArray withChanges(const QByteArray& text, const QString& section,
                        const QList<Change>& changes);
 

@@ -68,6 +68,8 @@ class TestSettingsStore : public QObject
         row("quote left open at the end", "[StartUP]\nComPort=\"3\nADRESS=A003\n",
             "ADRESS", "A001", "[StartUP]\nComPort=\"3\nADRESS=A003\n\"\nADRESS=A001\n");
         row("CR LF line ends", "[StartUP]\r\nComPort=1\r\n", "ADRESS", "", "[StartUP]\r\nComPort=1\r\nADRESS=\r\n");
+        row("already holds it, quoted", "[StartUP]\nComPort = \" 3\" ; q\n", "ComPort", " 3", "[StartUP]\nComPort = \" 3\" ; q\n");
+        row("already holds it, escaped", "[StartUP]\nADRESS=\\x41\\60\\x30\\61\n", "ADRESS", "A001", "[StartUP]\nADRESS=\\x41\\60\\x30\\61\n");
         row("removed wherever it stands", "[Ports]\n  COM5=/a ; old\nCOM6=/b\n[Ports]\nCOM5=/c\n",
             "COM5", QString(), "[Ports]\nCOM6=/b\n[Ports]\n");
         // clang-format on
@@ -96,6 +98,8 @@ class TestSettingsStore : public QObject
             QVERIFY(Store::write("Ports", "COM9", text));
             QCOMPARE(Store::read("Ports", "COM9", "missing"), text);
             QCOMPARE(TempStore::value("Ports", "COM9", "missing"), text);
+            const QByteArray raw = TempStore::readRaw(); // the same text again changes nothing
+            QVERIFY(Store::write("Ports", "COM9", text) && TempStore::readRaw() == raw);
         }
         // A key with characters the format escapes is found again, not added twice.
         QVERIFY(Store::write("Ports", "tcp host:1", "x") &&
