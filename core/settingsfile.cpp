@@ -69,7 +69,7 @@ Outcome update(const QString& path, const QString& section, const QList<IniText:
     }
 
     const QByteArray next = IniText::withChanges(text, section, changes);
-    if (exists && next == text)
+    if (next == text) // a missing file with nothing to add is not created either
         return Outcome::Unchanged;
     if (next.size() > kMaxBytes)
         return Outcome::TooLarge;
