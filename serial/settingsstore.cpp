@@ -1,19 +1,35 @@
 #include "serial/settingsstore.h"
 
-#include <QDir>
-#include <QFile>
+#include "core/settingsfile.h"
+
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
-
-#include <stdio.h>
 
 namespace zuno::SettingsStore {
 
+namespace {
+QSettings openStore()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
+}
+
+#ifndef Q_OS_WIN
+bool change(const QString& section, const QList<IniText::Change>& changes)
+{
+    const SettingsFile::Outcome outcome = SettingsFile::update(location(), section, changes);
+    return outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
+}
+#endif
+} // namespace
+
 QString read(const QString& section, const QString& key, const QString& defaultText)
 {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
-    const QVariant value = store.value(section + u'/' + key);
+    // Checked before QSettings opens the store, as opening it reads the whole file.
+    if (isTooLarge())
+        return defaultText;
+    const QVariant value = openStore().value(section + u'/' + key);
     if (!value.isValid())
         return defaultText;
     if (value.typeId() == QMetaType::QStringList)
@@ -21,73 +37,58 @@ QString read(const QString& section, const QString& key, const QString& defaultT
     return value.toString();
 }
 
-namespace {
-// True when the store's file text holds `key=text` in [section] and ends whole.
-bool fileHolds(const QString& path, const QString& section, const QString& key, const QString& text)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray contents = file.readAll();
-    if (!contents.endsWith('\n'))
-        return false;
-    const QByteArray header = '[' + section.toUtf8() + "]\n";
-    const qsizetype at = contents.startsWith(header) ? 0 : contents.indexOf('\n' + header);
-    if (at < 0)
-        return false;
-    const qsizetype next = contents.indexOf("\n[", at + 1);
-    const QByteArray body = contents.mid(at, next < 0 ? -1 : next - at);
-    return body.contains('\n' + key.toUtf8() + '=' + text.toUtf8() + '\n');
-}
-} // namespace
-
 bool write(const QString& section, const QString& key, const QString& text)
 {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
-    if (!store.isWritable())
-        return false;
+    return write(section, QList<Entry>{{key, text}});
+}
+
+bool write(const QString& section, const QList<Entry>& entries)
+{
 #ifdef Q_OS_WIN
-    store.setValue(section + u'/' + key, text);
+    QSettings store = openStore();
+    for (const Entry& entry : entries)
+        store.setValue(section + u'/' + entry.first, entry.second);
     store.sync();
     return store.status() == QSettings::NoError;
 #else
-    // The file is replaced only by a complete, checked copy: a full disk or a size limit
-    // must not leave a cut-off store behind (the serial layer's own writes would not notice).
-    const QString path = store.fileName();
-    const QFileInfo info(path);
-    if (info.exists() && !info.isWritable())
-        return false;
-    if (!QDir().mkpath(info.absolutePath()))
-        return false;
-    const QString next = path + QStringLiteral(".new");
-    QFile::remove(next);
-    if (info.exists() && !QFile::copy(path, next))
-        return false;
-    {
-        QSettings copy(next, QSettings::IniFormat);
-        copy.setValue(section + u'/' + key, text);
-        copy.sync();
-        // A format error only says that part of the old text could not be parsed (a hand-edited
-        // or damaged file); the copy is still written from what could be read, and the check
-        // below decides whether the entry made it. Only a failed write counts here.
-        if (copy.status() == QSettings::AccessError) {
-            QFile::remove(next);
-            return false;
-        }
-    }
-    if (!fileHolds(next, section, key, text) ||
-        ::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()) != 0) {
-        QFile::remove(next);
-        return false;
-    }
-    return true;
+    QList<IniText::Change> changes;
+    for (const Entry& entry : entries)
+        changes.append({entry.first, entry.second});
+    return change(section, changes);
+#endif
+}
+
+bool remove(const QString& section, const QString& key)
+{
+#ifdef Q_OS_WIN
+    QSettings store = openStore();
+    store.remove(section + u'/' + key);
+    store.sync();
+    return store.status() == QSettings::NoError;
+#else
+    return change(section, {{key, std::nullopt}});
+#endif
+}
+
+bool isTooLarge()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return QFileInfo(location()).size() > SettingsFile::kMaxBytes;
 #endif
 }
 
 QString location()
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"))
-        .fileName();
+#ifdef Q_OS_WIN
+    return openStore().fileName();
+#else
+    // Where QSettings keeps the user's native store, found without opening it (that would read
+    // the file whole).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ZUNO.conf");
+#endif
 }
 
 } // namespace zuno::SettingsStore

@@ -68,6 +68,7 @@ int main(int argc, char** argv)
         link = std::make_unique<DeviceLink>(options.linkPath);
     const bool serving = options.tcpPort >= 0;
 
+    QString registeredName; // what the store's entry names, once it is written
     // Opens the line and makes it findable: the link and the settings store entry name it.
     // A server chosen at random listens on the same port again when it comes back.
     const auto openLine = [&](QString* failure) {
@@ -80,9 +81,11 @@ int main(int argc, char** argv)
         if (link && !link->pointTo(port.devicePath(), failure))
             return false;
         const QString name = serving ? server.address() : (link ? link->path() : port.devicePath());
-        if (!options.portName.isEmpty() &&
-            !registerPort(options.configHome, options.portName, name, failure))
-            return false;
+        if (!options.portName.isEmpty()) {
+            if (!registerPort(options.configHome, options.portName, name, failure))
+                return false;
+            registeredName = name;
+        }
         return true;
     };
 
@@ -177,6 +180,11 @@ int main(int argc, char** argv)
     });
 
     const int result = app.exec();
+    // The entry goes with the simulator, unless the port has been mapped elsewhere meanwhile.
+    if (!registeredName.isEmpty() &&
+        !unregisterPort(options.configHome, options.portName, registeredName))
+        printError(QStringLiteral("cannot remove %1 from %2/ZUNO.conf")
+                       .arg(options.portName, options.configHome));
     log(QStringLiteral("ended"));
     return result;
 }

@@ -1,10 +1,18 @@
 #include "sim/portregistration.h"
 
+#include "core/settingsfile.h"
+
 #include <QDir>
 #include <QRegularExpression>
-#include <QSettings>
 
 namespace zuno::sim {
+
+namespace {
+QString storePath(const QString& configHome)
+{
+    return QDir(configHome).filePath(QStringLiteral("ZUNO.conf"));
+}
+} // namespace
 
 bool isPortName(const QString& name)
 {
@@ -15,18 +23,28 @@ bool isPortName(const QString& name)
 bool registerPort(const QString& configHome, const QString& portName, const QString& devicePath,
                   QString* error)
 {
-    if (!QDir().mkpath(configHome)) {
-        *error = QStringLiteral("cannot create %1").arg(configHome);
+    const QString path = storePath(configHome);
+    switch (SettingsFile::update(path, QStringLiteral("Ports"), {{portName, devicePath}})) {
+    case SettingsFile::Outcome::Written:
+    case SettingsFile::Outcome::Unchanged:
+        return true;
+    case SettingsFile::Outcome::TooLarge:
+        *error = QStringLiteral("%1 is larger than %2 KiB: not written")
+                     .arg(path)
+                     .arg(SettingsFile::kMaxBytes / 1024);
         return false;
+    case SettingsFile::Outcome::Failed:
+        break;
     }
-    QSettings store(QDir(configHome).filePath(QStringLiteral("ZUNO.conf")), QSettings::IniFormat);
-    store.setValue(QStringLiteral("Ports/") + portName, devicePath);
-    store.sync();
-    if (store.status() != QSettings::NoError) {
-        *error = QStringLiteral("cannot write %1").arg(store.fileName());
-        return false;
-    }
-    return true;
+    *error = QStringLiteral("cannot write %1").arg(path);
+    return false;
+}
+
+bool unregisterPort(const QString& configHome, const QString& portName, const QString& devicePath)
+{
+    const SettingsFile::Outcome outcome = SettingsFile::update(
+        storePath(configHome), QStringLiteral("Ports"), {{portName, std::nullopt, devicePath}});
+    return outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
 }
 
 } // namespace zuno::sim

@@ -1,6 +1,7 @@
 #include "ui/panelwindow.h"
 
 #include "core/link.h"
+#include "core/settingsfile.h"
 #include "core/storednumber.h"
 #include "serial/settingsstore.h"
 #include "ui/commandconsole.h"
@@ -10,10 +11,13 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+
+#include <cstdio>
 
 namespace zuno {
 
@@ -25,6 +29,9 @@ constexpr float kCentringOuterHeightTwips = 5000.0f;
 constexpr float kVerticalLiftTwips = 1350.0f;
 // Ctrl+K gives the compact height from this outer height up, the full height below it.
 constexpr int kToggleThresholdTwips = 7000;
+
+// A settings file too large to read is reported once per run, however many panels start.
+bool largeStoreReported = false;
 
 QString readStartUp(const char* key, const char* defaultText)
 {
@@ -143,6 +150,7 @@ void PanelWindow::showAddress(const QByteArray& address)
 void PanelWindow::start(const StartUpChoice& run)
 {
     setFixedHeight(compactClientHeight());
+    reportLargeStore();
     m_storeAddressOnClose = !run.address;
     m_portChoice.port =
         run.port != 0 ? run.port
@@ -180,6 +188,36 @@ void PanelWindow::start(const StartUpChoice& run)
             m_startUpAttempt->deleteLater();
             startUpFallback();
         });
+}
+
+// A store too large to read: one line on standard error now, and a box that does not block the
+// panel once the panel is shown.
+void PanelWindow::reportLargeStore()
+{
+    if (largeStoreReported || !SettingsStore::isTooLarge())
+        return;
+    largeStoreReported = true;
+    const QString text =
+        QStringLiteral("%1 is larger than %2 KiB, the most a settings file may have: it is "
+                       "neither read nor written, and the panel starts with its defaults.")
+            .arg(SettingsStore::location())
+            .arg(SettingsFile::kMaxBytes / 1024);
+    std::fprintf(stderr, "zuno: %s\n", text.toLocal8Bit().constData());
+    m_largeStoreNotice = text;
+}
+
+void PanelWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_largeStoreNotice.isEmpty())
+        return;
+    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), m_largeStoreNotice,
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("largeStoreNotice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    m_largeStoreNotice.clear();
+    QMetaObject::invokeMethod(box, &QWidget::show, Qt::QueuedConnection);
 }
 
 void PanelWindow::giveUpStartUp()

@@ -49,6 +49,7 @@ class PanelWindow : public QWidget
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void bindButtons();
@@ -59,6 +60,7 @@ class PanelWindow : public QWidget
     void togglePanelSize();
     void placeOnScreen();
     void startUpFallback();
+    void reportLargeStore();
     void giveUpStartUp();
     PortDialog* createPortDialog();
     void endProgram();
@@ -76,6 +78,7 @@ class PanelWindow : public QWidget
     bool m_heldByKeyboard = false; // the held button's hold came from Space, not the mouse
     bool m_iconRequested = false;
     bool m_storeAddressOnClose = true;  // false while the address is the command line's
+    QString m_largeStoreNotice;         // shown once the panel is shown
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;

@@ -190,11 +190,12 @@ void PortDialog::ok()
         return;
     }
     openPort(choice, [this, choice] {
-        const QString section = QString::fromLatin1(SettingsStore::kStartUpSection);
-        if (!SettingsStore::write(section, QString::fromLatin1(SettingsStore::kComPortKey),
-                                  QString::number(choice.port)) ||
-            !SettingsStore::write(section, QString::fromLatin1(SettingsStore::kBaudRateKey),
-                                  QString::number(choice.baudCode))) {
+        // Port and speed in one replacement: a failure cannot leave a new port with an old speed.
+        if (!SettingsStore::write(
+                QString::fromLatin1(SettingsStore::kStartUpSection),
+                {{QString::fromLatin1(SettingsStore::kComPortKey), QString::number(choice.port)},
+                 {QString::fromLatin1(SettingsStore::kBaudRateKey),
+                  QString::number(choice.baudCode)}})) {
             RetryComport::show(this, QStringLiteral("COM%1 is open, but the choice could not be "
                                                     "stored in %2.")
                                          .arg(choice.port)

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QRadioButton>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -68,7 +70,7 @@ class TestHostileSettings : public QObject
         row("group name in other case", "[Startup]\nComPort=3\nBaudRate=96\nADRESS=A003\n", "", 0, "");
         row("keys outside any group", "ComPort=3\nBaudRate=96\nADRESS=A003\n", "", 0, "");
         row("key name in lower case", "[StartUP]\ncomport=3\nADRESS=A003\n", "", 0, "");
-        row("port of 100000 digits", "[StartUP]\nComPort=3" + QByteArray(100000, '0') + '\n', "", 0, "");
+        row("port of 60000 digits", "[StartUP]\nComPort=3" + QByteArray(60000, '0') + '\n', "", 0, "");
         row("invalid UTF-8 before the digit", "[StartUP]\nComPort=\xff\xfe\x33\n", "", 0, "");
         row("NUL before the digit", QByteArrayLiteral("[StartUP]\nComPort=\0003\n"), "", 0, "");
         row("binary junk only", junk, "", 0, "");
@@ -127,8 +129,8 @@ class TestHostileSettings : public QObject
         }
         QVERIFY(!link.isOpen());
         QCOMPARE(TempStore::value("StartUP", "ComPort", "-"), portBefore);
-        // The address is stored where the store can be written: a link that leads to no file is
-        // replaced by a store. A folder stays, and no half-written copy is left beside the store.
+        // The address is stored where the store can be written: a link that leads to no file
+        // gets its file. A folder stays, and no half-written copy is left beside the store.
         const bool folder = inTheWay == "folder";
         QCOMPARE(TempStore::value("StartUP", "ADRESS", "-"), folder ? "-" : QString(prefix));
         QCOMPARE(QDir(configDir()).entryList(QDir::Files | QDir::Hidden | QDir::System),
@@ -136,6 +138,79 @@ class TestHostileSettings : public QObject
         // Modes bind only when not running as the superuser, who may write anyway.
         if (inTheWay == "size limit" || (inTheWay.startsWith("read-only") && ::geteuid() != 0))
             QCOMPARE(TempStore::readRaw(), contents);
+    }
+
+    // Closing changes the address's value and not one other byte: comments, blank lines, odd
+    // spacing and unknown lines stay, in [Ports] too.
+    void closeChangesOnlyTheAddress()
+    {
+        const QByteArray head =
+            "; kept by hand\n\n[Ports]\n; bench adapter\n COM3 = /dev/pts/77  \n"
+            "unknown line\n\n[StartUP]\n  ComPort = 3\nBaudRate=96 ; 9600\n";
+        const QByteArray tail = "\n; more\n[Mine]\nx = \"1\"\n";
+        TempStore::writeRaw(head + "ADRESS = A001  ; the near one" + tail);
+        FakeLink link;
+        PanelWindow window(link);
+        window.start();
+        QVERIFY(link.isOpen());
+        const int option = addressOptionOf("A003");
+        QTest::mouseClick(window.controls().addressOptions[std::size_t(option)], Qt::LeftButton);
+        QVERIFY(window.close());
+        QCOMPARE(TempStore::readRaw(), head + "ADRESS = A003  ; the near one" + tail);
+    }
+
+    // A store of 50 MB is not read: the panel starts on its defaults (the port dialog), its memory
+    // does not grow by anything like the file, the file stays as it was, and one notice says so:
+    // a line on standard error and a box that does not block the panel, however many panels start.
+    void hugeStoreIsNotRead()
+    {
+        constexpr qint64 kFileBytes = 50 * 1024 * 1024;
+        TempStore::writeRaw("[StartUP]\nComPort=3\nBaudRate=96\n");
+        QFile file(TempStore::filePath());
+        QVERIFY(file.resize(kFileBytes));
+        const QDateTime old = QDateTime::currentDateTime().addDays(-1);
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(old, QFile::FileModificationTime));
+        file.close();
+        const auto maxRssKiB = [] {
+            rusage usage{};
+            ::getrusage(RUSAGE_SELF, &usage);
+            return qint64(usage.ru_maxrss);
+        };
+        const qint64 rssBefore = maxRssKiB();
+
+        QTemporaryFile errors;
+        QVERIFY(errors.open());
+        const int savedStderr = ::dup(2);
+        ::dup2(errors.handle(), 2);
+        FakeLink link, secondLink;
+        PanelWindow window(link), second(secondLink);
+        const bool asked = startClosingDialog(window);
+        window.show();
+        QTRY_VERIFY(window.findChild<QMessageBox*>("largeStoreNotice"));
+        const bool secondAsked = startClosingDialog(second);
+        second.show();
+        bool sentinel = false;
+        QMetaObject::invokeMethod(
+            &second, [&] { sentinel = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(sentinel);
+        QVERIFY(window.close() && second.close());
+        ::dup2(savedStderr, 2);
+        ::close(savedStderr);
+
+        QVERIFY(asked && secondAsked && !link.isOpen());
+        const auto* notice = window.findChild<QMessageBox*>("largeStoreNotice");
+        QVERIFY(notice && !notice->isModal());
+        QVERIFY(notice->text().contains(TempStore::filePath()) &&
+                notice->text().contains("64 KiB"));
+        QVERIFY(!second.findChild<QMessageBox*>("largeStoreNotice"));
+        errors.seek(0);
+        const QList<QByteArray> lines = errors.readAll().split('\n');
+        QVERIFY2(lines.count(QByteArray("zuno: ") + notice->text().toLocal8Bit()) == 1, lines.join("|").constData());
+        QCOMPARE(QFileInfo(TempStore::filePath()).size(), kFileBytes);
+        QCOMPARE(QFileInfo(TempStore::filePath()).lastModified(), old);
+        QVERIFY2(maxRssKiB() - rssBefore < 10 * 1024,
+                 qPrintable(QString::number(maxRssKiB() - rssBefore)));
     }
 };
 

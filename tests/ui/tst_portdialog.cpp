@@ -168,9 +168,9 @@ class TestPortDialog : public QObject
         }
     }
 
-    // The port opens and the store takes the port but refuses the speed: the message says so,
-    // the port stays open, nothing else is lost. OK again, once the store can be written,
-    // closes that port and opens and stores the one chosen now.
+    // The port opens and the store refuses port and speed, which go in one replacement: the
+    // message says so, the port stays open, no new port is stored with an old speed. OK again, once
+    // the store can be written, closes that port and opens and stores the one chosen now.
     void failedStoreWriteKeepsThePortOpen()
     {
         const QByteArray notes = "[Notes]\nText=" + QByteArray(2000, 'x') + '\n';
@@ -183,7 +183,7 @@ class TestPortDialog : public QObject
         }
         QVERIFY(m_messages.size() == 1 && m_messages[0].contains("could not be stored"));
         QVERIFY(d.link.isOpen() && d->isVisible() && d.ready.isEmpty());
-        QCOMPARE(stored("ComPort"), QStringLiteral("1"));
+        QCOMPARE(stored("ComPort"), QStringLiteral("missing"));
         QCOMPARE(stored("BaudRate"), QStringLiteral("missing"));
         QCOMPARE(TempStore::value("Notes", "Text"), QString(2000, u'x'));
 

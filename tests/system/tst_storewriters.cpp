@@ -1,0 +1,131 @@
+#include "serial/settingsstore.h"
+#include "testing/fakelink.h"
+#include "testing/testsupport.h"
+#include "ui/panelwindow.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+using namespace zuno;
+namespace Store = zuno::SettingsStore;
+
+// The panel and the simulator's --register writing the same settings store.
+class TestStoreWriters : public QObject
+{
+    Q_OBJECT
+
+    // Starts the simulator registered as COM7 on a pseudo-terminal of its own.
+    static void startSim(QProcess& sim)
+    {
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim.start(QStringLiteral(ZUNO_SIM_PATH),
+                  {"--register", "COM7", "--config-home", QFileInfo(TempStore::filePath()).path()});
+    }
+
+    // The device the simulator prints once its line is open and registered.
+    static QString deviceOf(QProcess& sim)
+    {
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 10000); }();
+        return QString::fromLocal8Bit(sim.readLine().trimmed());
+    }
+
+    // True once the process has a pseudo-terminal open.
+    static bool hasPseudoTerminal(qint64 pid)
+    {
+        const auto fds = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryInfoList(QDir::System);
+        return std::any_of(fds.begin(), fds.end(),
+                           [](const QFileInfo& fd) { return fd.symLinkTarget() == "/dev/ptmx"; });
+    }
+
+  private slots:
+    void initTestCase() { TempStore::setUpProcess(); }
+    void init() { TempStore::clear(); }
+
+    // The simulator's entry goes when it ends, by any of the signals that end it, and the store
+    // is as before, byte for byte; an entry another program wrote meanwhile stays.
+    void registrationEndsWithTheSimulator_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("SIGTERM") << SIGTERM << false;
+        QTest::newRow("SIGINT") << SIGINT << false;
+        QTest::newRow("SIGHUP") << SIGHUP << false;
+        QTest::newRow("port mapped elsewhere meanwhile") << SIGTERM << true;
+    }
+    void registrationEndsWithTheSimulator()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, replaced);
+        const QByteArray before = "; mine\n[Ports]\nCOM1 = /dev/ttyS9\n";
+        TempStore::writeRaw(before);
+        QProcess sim;
+        startSim(sim);
+        const QString device = deviceOf(sim);
+        QCOMPARE(Store::read("Ports", "COM7", "missing"), device);
+        if (replaced)
+            QVERIFY(Store::write("Ports", "COM7", "/dev/other"));
+        ::kill(sim.processId(), signal);
+        QVERIFY(sim.waitForFinished());
+        QCOMPARE(sim.exitCode(), 0);
+        QCOMPARE(TempStore::readRaw(), replaced ? before + "COM7=/dev/other\n" : before);
+    }
+
+    // A panel closing and a simulator registering at the same moment: both wait while another
+    // holds the store's lock, and neither loses the other's entry.
+    void panelAndSimulatorWriteTogether()
+    {
+        const QByteArray before = "[StartUP]\nComPort=3\nADRESS=\n";
+        TempStore::writeRaw(before);
+        FakeLink link;
+        PanelWindow window(link);
+        window.start();
+        QVERIFY(link.isOpen());
+        window.controls().addressOptions[std::size_t(addressOptionOf("A002"))]->click();
+
+        // The lock is held by a thread of the test, as by another program, until the panel has
+        // begun its close; what the file holds then shows whether anyone wrote past the lock.
+        std::atomic<bool> locked = false, closing = false;
+        QByteArray whileHeld;
+        std::thread holder([&] {
+            QLockFile lock(TempStore::filePath() + ".lock");
+            locked = lock.lock();
+            while (!closing)
+                std::this_thread::yield();
+            QFile file(TempStore::filePath());
+            if (file.open(QIODevice::ReadOnly))
+                whileHeld = file.readAll();
+        });
+        const auto release = qScopeGuard([&] {
+            closing = true;
+            if (holder.joinable())
+                holder.join();
+        });
+        QTRY_VERIFY(locked);
+        QProcess sim;
+        startSim(sim);
+        // Its line is open (it registers right after): the simulator is at the lock.
+        QTRY_VERIFY_WITH_TIMEOUT(hasPseudoTerminal(sim.processId()), 10000);
+        closing = true;
+        QVERIFY(window.close()); // waits for the lock
+        holder.join();
+        const QString device = deviceOf(sim);
+
+        QCOMPARE(whileHeld, before);
+        QCOMPARE(Store::read("StartUP", "ADRESS", "missing"), QStringLiteral("A002"));
+        QCOMPARE(Store::read("Ports", "COM7", "missing"), device);
+        sim.terminate();
+        QVERIFY(sim.waitForFinished());
+    }
+};
+
+QTEST_MAIN(TestStoreWriters)
+#include "tst_storewriters.moc"
