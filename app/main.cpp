@@ -1,5 +1,6 @@
 #include "serial/portlink.h"
 #include "ui/panelwindow.h"
+#include "ui/terminationsignals.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
     zuno::PortLink link;
     zuno::PanelWindow window(link);
+    zuno::endOnTerminationSignals(window);
     window.start();
     window.show();
     return app.exec();

@@ -19,6 +19,7 @@ void FakeLink::open(int newPort, int newBitsPerSecond)
 
 void FakeLink::close()
 {
+    closings += m_open ? 1 : 0;
     m_open = false;
 }
 

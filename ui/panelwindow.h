@@ -28,6 +28,9 @@ class PanelWindow : public QWidget
     // port dialog, shown modally, when no valid port is stored or it does not open. Runs before
     // the window is first shown.
     void start();
+    // Ends the program in order from outside the window (a termination signal): the closing
+    // steps, the windows closed, the event loop ended. The panel is not shown again.
+    void endSession();
 
     Exchange& exchange() { return m_exchange; }
     const PanelControls& controls() const { return m_controls; }
@@ -43,6 +46,8 @@ class PanelWindow : public QWidget
     // The two panel heights, as client heights in pixels.
     static int compactClientHeight();
     static int fullClientHeight();
+
+    void setVisible(bool visible) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -60,6 +65,8 @@ class PanelWindow : public QWidget
     void giveUpStartUp();
     PortDialog* createPortDialog();
     void endProgram();
+    void runClosingSteps();
+    void storeAddress();
     void openPortDialog();
     void openConsole();
     void consoleClosed();
@@ -72,6 +79,8 @@ class PanelWindow : public QWidget
     QHash<const QObject*, int> m_holdRepeatKeys; // the hold buttons' repeat keys
     QPushButton* m_heldButton = nullptr;
     bool m_iconRequested = false;
+    bool m_closingStepsDone = false;
+    bool m_inStartUpDialog = false;     // the start-up waits in the modal port dialog
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;
