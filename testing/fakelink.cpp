@@ -19,7 +19,6 @@ void FakeLink::open(int newPort, int newBitsPerSecond)
 
 void FakeLink::close()
 {
-    closings += m_open ? 1 : 0;
     m_open = false;
 }
 

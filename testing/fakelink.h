@@ -25,8 +25,6 @@ class FakeLink : public zuno::Link
     int port = 0;
     int bitsPerSecond = 0;
     int openCalls = 0;
-    // How many times an open line was closed.
-    int closings = 0;
     // Ports that refuse to open, with the reason they give.
     QHash<int, QString> refusals;
 
