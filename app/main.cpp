@@ -4,6 +4,7 @@
 #include "serial/portnaming.h"
 #include "serial/sessionlog.h"
 #include "ui/panelwindow.h"
+#include "ui/terminationsignals.h"
 
 #include <QApplication>
 
@@ -58,6 +59,7 @@ int main(int argc, char* argv[])
     }
     zuno::PortLink link;
     zuno::PanelWindow window(link);
+    zuno::endOnTerminationSignals(window);
     // The session log, when one is asked for, sees the whole run from the start-up's port on.
     std::unique_ptr<zuno::SessionLog> sessionLog;
     if (!line.sessionLogFile.isEmpty())

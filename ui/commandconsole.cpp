@@ -27,7 +27,8 @@ constexpr QColor kHintColour{255, 0, 0};
 constexpr qreal kCaptionPoints = 9.75;
 constexpr qreal kSmallestCaptionPoints = 7.5;
 constexpr qreal kCaptionPointStep = 0.25;
-// What the edit parts of the set and read lists read: the lists' own names, never an item.
+// What the edit parts of the set and read lists read until an item of theirs is chosen: the
+// lists' own names.
 constexpr char kSetListEditText[] = "Combo2";
 constexpr char kReadListEditText[] = "Combo3";
 
@@ -167,9 +168,9 @@ void CommandConsole::buildControls()
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 }
 
-// The set and read lists are drop-down combos whose edit part only ever shows the list's name
-// (editText): what is typed there changes nothing, and only a chosen item counts. The basic
-// list (editText null) is a plain drop-down list.
+// The set and read lists are drop-down combos whose edit part shows the list's name (editText)
+// until an item is chosen, then the chosen item: what is typed there changes nothing, and only a
+// chosen item counts. The basic list (editText null) is a plain drop-down list.
 QComboBox* CommandConsole::buildList(const char* name, CatalogueList list, int initialTop,
                                      int width, const char* editText)
 {
@@ -197,14 +198,22 @@ void CommandConsole::takeChosenItem(QComboBox* list)
     const ExtractedCommand extracted = extractFromItem(list->itemText(list->currentIndex()));
     m_commandToSend = extracted.consoleCommand;
     commandBox->setText(extracted.textBoxText);
-    if (list->isEditable())
-        showListName(list);
+    if (list->isEditable()) {
+        m_chosenLists.insert(list);
+        showChoice(list);
+    }
 }
 
-// Puts the set or read list's name back into its edit part.
-void CommandConsole::showListName(QComboBox* list)
+// Puts the set or read list's own text back into its edit part: the chosen item, or the list's
+// name while none has been chosen. Choosing the item already shown (item 0 from a list button)
+// does not rewrite the edit part by itself, so it is set here every time.
+void CommandConsole::showChoice(QComboBox* list)
 {
-    list->setEditText(QString::fromLatin1(list == setList ? kSetListEditText : kReadListEditText));
+    if (m_chosenLists.contains(list))
+        list->setEditText(list->itemText(list->currentIndex()));
+    else
+        list->setEditText(
+            QString::fromLatin1(list == setList ? kSetListEditText : kReadListEditText));
 }
 
 void CommandConsole::chooseBasic()
@@ -273,8 +282,8 @@ void CommandConsole::closeEvent(QCloseEvent* event)
 
 // The edit parts of the set and read lists: Enter there would choose an item whose text was
 // typed, and so would leaving the edit part with such a text in it (the combo box looks the
-// text up when editing finishes). Swallowing Enter and putting the name back before the focus
-// leaves keep typing without effect.
+// text up when editing finishes). Swallowing Enter and putting the list's own text back before
+// the focus leaves keep typing without effect.
 bool CommandConsole::eventFilter(QObject* watched, QEvent* event)
 {
     if (isEnterKey(event))
@@ -283,7 +292,7 @@ bool CommandConsole::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FocusOut) {
         for (QComboBox* list : {setList, readList}) {
             if (watched == list || watched == list->lineEdit())
-                showListName(list);
+                showChoice(list);
         }
     }
     return QWidget::eventFilter(watched, event);

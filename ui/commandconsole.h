@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QWidget>
 
 class QComboBox;
@@ -59,12 +60,13 @@ class CommandConsole : public QWidget
     void chooseRead();
     void takeTypedCommand();
     void takeChosenItem(QComboBox* list);
-    void showListName(QComboBox* list);
+    void showChoice(QComboBox* list);
     void switchToList(QComboBox* list);
     void send();
 
     Exchange& m_exchange;
     QByteArray m_commandToSend;
+    QSet<const QComboBox*> m_chosenLists; // the set and read lists that had an item chosen
 };
 
 } // namespace zuno

@@ -6,6 +6,7 @@
 #include "serial/settingsstore.h"
 #include "ui/commandconsole.h"
 #include "ui/portdialog.h"
+#include "ui/scancodeshortcut.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,6 +30,11 @@ constexpr float kCentringOuterHeightTwips = 5000.0f;
 constexpr float kVerticalLiftTwips = 1350.0f;
 // Ctrl+K gives the compact height from this outer height up, the full height below it.
 constexpr int kToggleThresholdTwips = 7000;
+#if defined(Q_OS_LINUX)
+// The K key's native scan code under xcb and wayland alike (its X keycode), whatever letter the
+// keyboard layout puts on it.
+constexpr quint32 kKeyKScanCode = 45;
+#endif
 
 // A settings file too large to read is reported once per run, however many panels start.
 bool largeStoreReported = false;
@@ -68,6 +74,20 @@ PanelWindow::PanelWindow(Link& link, QWidget* parent)
         {QKeySequence(Qt::CTRL | Qt::Key_K), QKeySequence(Qt::CTRL | Qt::META | Qt::Key_K)});
     toggle->setContext(Qt::WindowShortcut);
     connect(toggle, &QShortcut::activated, this, &PanelWindow::togglePanelSize);
+#if defined(Q_OS_LINUX)
+    // In a Cyrillic or Greek layout the K key gives another letter: the key itself counts too.
+    auto* physicalToggle = new ScanCodeShortcut(this, Qt::Key_K, kKeyKScanCode);
+    connect(physicalToggle, &ScanCodeShortcut::activated, this, &PanelWindow::togglePanelSize);
+#endif
+
+    // However the program ends, the closing steps run: the last window closed, END, a desktop
+    // session that ends (its manager quits the program), a termination signal (endSession).
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &PanelWindow::runClosingSteps);
+#if QT_CONFIG(sessionmanager)
+    // A session manager about to end the session asks for the data first; it may still cancel
+    // the end, so the port stays open until the program really quits.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &PanelWindow::storeAddress);
+#endif
 }
 
 PanelWindow::~PanelWindow()
@@ -231,8 +251,16 @@ void PanelWindow::giveUpStartUp()
 void PanelWindow::startUpFallback()
 {
     PortDialog* dialog = createPortDialog();
+    m_inStartUpDialog = true;
     dialog->exec();
-    placeOnScreen();
+    m_inStartUpDialog = false;
+    // OK and Cancel placed and showed the panel already; after the close box it is placed here.
+    if (!isVisible())
+        placeOnScreen();
+    // The session ended while the dialog was open: the program's own event loop, which has
+    // not yet begun, ends as soon as it begins.
+    if (m_closingStepsDone)
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 PortDialog* PanelWindow::createPortDialog()
@@ -240,35 +268,50 @@ PortDialog* PanelWindow::createPortDialog()
     auto* dialog = new PortDialog(m_link, m_portChoice, m_savedPortChoice);
     connect(dialog, &PortDialog::choiceChanged, this,
             [this](PortChoice choice) { m_portChoice = choice; });
-    connect(dialog, &PortDialog::portReady, this, &QWidget::show);
+    // A panel not yet shown (the start-up's dialog) appears in its place at once.
+    connect(dialog, &PortDialog::portReady, this, [this] {
+        if (!isVisible())
+            placeOnScreen();
+        show();
+    });
     // The dialog shows any speed code but 96 as 19200 bit/s from the start.
     m_portChoice = dialog->choice();
     m_portDialog = dialog;
     return dialog;
 }
 
-// Centred across, lifted above the middle, computed on a fixed outer height so the panel sits
-// in the same place whatever the desktop's frame.
+// Centred across, lifted above the middle, computed on the window's outer size. Before the
+// window is first shown the window system may not know its frame yet; the compact panel's
+// designed outer height stands in for it then.
 void PanelWindow::placeOnScreen()
 {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect area = screen->geometry();
-    const float widthTwips = float(frameGeometry().width() * kTwipsPerPixel);
+    const QRect outer = frameGeometry();
+    const float widthTwips = float(outer.width() * kTwipsPerPixel);
+    const float heightTwips = outer.height() > height() ? float(outer.height() * kTwipsPerPixel)
+                                                        : kCentringOuterHeightTwips;
     const float left = (float(area.width() * kTwipsPerPixel) - widthTwips) / 2.0f;
-    const float top = (float(area.height() * kTwipsPerPixel) - kCentringOuterHeightTwips) / 2.0f -
-                      kVerticalLiftTwips;
+    const float top =
+        (float(area.height() * kTwipsPerPixel) - heightTwips) / 2.0f - kVerticalLiftTwips;
     move(area.left() + qRound(left / kTwipsPerPixel), area.top() + qRound(top / kTwipsPerPixel));
 }
 
 void PanelWindow::closeEvent(QCloseEvent* event)
 {
+    runClosingSteps();
+    event->accept();
+}
+
+// The address stored and the port closed, once, whichever way the program ends first.
+void PanelWindow::runClosingSteps()
+{
+    if (std::exchange(m_closingStepsDone, true))
+        return;
     // A store that cannot be written must not keep the window open or the port busy.
-    if (m_storeAddressOnClose)
-        SettingsStore::write(QString::fromLatin1(SettingsStore::kStartUpSection),
-                             QString::fromLatin1(SettingsStore::kAddressKey),
-                             QString::fromLatin1(m_exchange.address()));
+    storeAddress();
     giveUpStartUp();
     if (m_link.isOpen())
         m_link.close();
@@ -276,13 +319,37 @@ void PanelWindow::closeEvent(QCloseEvent* event)
     // The port dialog and the console go with the panel, without running steps of their own.
     delete m_console;
     delete m_portDialog;
-    event->accept();
+}
+
+void PanelWindow::storeAddress()
+{
+    // An address the command line chose for this run is not stored unless the operator picks one.
+    if (!m_storeAddressOnClose)
+        return;
+    SettingsStore::write(QString::fromLatin1(SettingsStore::kStartUpSection),
+                         QString::fromLatin1(SettingsStore::kAddressKey),
+                         QString::fromLatin1(m_exchange.address()));
 }
 
 void PanelWindow::endProgram()
 {
     close();
     QCoreApplication::quit();
+}
+
+void PanelWindow::endSession()
+{
+    runClosingSteps();
+    close();
+    // Inside the start-up's dialog the program's own event loop has not begun: the start-up
+    // ends it once the dialog, gone with the closing steps, has returned.
+    if (!m_inStartUpDialog)
+        QCoreApplication::quit();
+}
+
+void PanelWindow::setVisible(bool visible)
+{
+    QWidget::setVisible(visible && !m_closingStepsDone);
 }
 
 void PanelWindow::openPortDialog()

@@ -29,6 +29,9 @@ class PanelWindow : public QWidget
     // the window is first shown. What `run` chooses takes the place of the stored value for this
     // run only: a chosen address is stored on closing only once the operator picks one.
     void start(const StartUpChoice& run = {});
+    // Ends the program in order from outside the window (a termination signal): the closing
+    // steps, the windows closed, the event loop ended. The panel is not shown again.
+    void endSession();
 
     Exchange& exchange() { return m_exchange; }
     const PanelControls& controls() const { return m_controls; }
@@ -44,6 +47,8 @@ class PanelWindow : public QWidget
     // The two panel heights, as client heights in pixels.
     static int compactClientHeight();
     static int fullClientHeight();
+
+    void setVisible(bool visible) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,6 +69,8 @@ class PanelWindow : public QWidget
     void giveUpStartUp();
     PortDialog* createPortDialog();
     void endProgram();
+    void runClosingSteps();
+    void storeAddress();
     void openPortDialog();
     void openConsole();
     void consoleClosed();
@@ -79,6 +86,8 @@ class PanelWindow : public QWidget
     bool m_iconRequested = false;
     bool m_storeAddressOnClose = true;  // false while the address is the command line's
     QString m_largeStoreNotice;         // shown once the panel is shown
+    bool m_closingStepsDone = false;
+    bool m_inStartUpDialog = false;     // the start-up waits in the modal port dialog
     QPointer<QObject> m_startUpAttempt; // while the start-up waits for its port
     QPointer<PortDialog> m_portDialog;
     QPointer<CommandConsole> m_console;

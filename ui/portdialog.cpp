@@ -11,6 +11,7 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -139,6 +140,17 @@ void PortDialog::refreshPortTips()
         QStringLiteral("Any port from 1 to 15; the \"Ports\" section of %1 can map "
                        "COMn to a device such as /dev/serial/by-id/...")
             .arg(SettingsStore::location())));
+}
+
+// Esc must not end the dialog: at start-up that would leave the panel without a port. Only OK,
+// Cancel and the close box end it.
+void PortDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void PortDialog::setChoice(PortChoice choice)

@@ -43,6 +43,9 @@ class PortDialog : public QDialog
     // OK or Cancel opened the port and closed the dialog: the panel is to be shown.
     void portReady();
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     void buildControls();
     void preselect();

@@ -55,7 +55,7 @@ class TestConsole : public QObject
     {
         return {m_console->basicList, m_console->setList, m_console->readList};
     }
-    // What the edit parts of the set and read lists show: the lists' names, never an item.
+    // What the edit parts of the set and read lists show until an item is chosen.
     static QString nameOfList(int list) { return list == 1 ? "Combo2" : "Combo3"; }
 
   private slots:
@@ -103,7 +103,8 @@ class TestConsole : public QObject
     }
 
     // A list button shows its list alone, back on its first item, with the "[CR]" hint;
-    // choosing an item puts its command into the text box, and SEND sends it.
+    // choosing an item puts its command into the text box, and SEND sends it. The set and read
+    // lists show the chosen item, as a drop-down combo does.
     void listsAndChoices_data()
     {
         QTest::addColumn<int>("list");
@@ -132,7 +133,7 @@ class TestConsole : public QObject
         QVERIFY(m_console->crHint->isVisible());
         choose(shown, position);
         QCOMPARE(m_console->commandBox->text(), chosen);
-        QVERIFY(list == 0 || shown->currentText() == nameOfList(list));
+        QCOMPARE(shown->currentText(), shown->itemText(position));
         QCOMPARE(send(), QList<QByteArray>{chosen.chopped(4).toLatin1() + '\r'});
     }
 
@@ -160,7 +161,8 @@ class TestConsole : public QObject
     }
 
     // Enter and Esc do nothing anywhere; an item's text left in the edit part of the set or
-    // read list chooses nothing, by Enter or on leaving, and the list's name comes back.
+    // read list chooses nothing, by Enter or on leaving, and the item the list button chose
+    // (item 0, already current from the start) comes back.
     // Closing the panel then discards the console without its closing steps.
     void keysAndPanelClosing()
     {
@@ -168,6 +170,7 @@ class TestConsole : public QObject
             QComboBox* list = lists()[l];
             QTest::mouseClick(l == 1 ? m_console->setListButton : m_console->readListButton,
                               Qt::LeftButton);
+            QCOMPARE(list->currentText(), list->itemText(0));
             const QByteArray command = m_console->commandToSend();
             list->setFocus();
             list->lineEdit()->setText(list->itemText(7));
@@ -178,7 +181,7 @@ class TestConsole : public QObject
                 for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
                     QTest::keyClick(target, key);
             }
-            QVERIFY(list->currentIndex() == 0 && list->currentText() == nameOfList(l));
+            QVERIFY(list->currentIndex() == 0 && list->currentText() == list->itemText(0));
             QCOMPARE(m_console->commandToSend(), command);
         }
         QVERIFY(m_panel->link.writes.isEmpty() && m_console->isVisible());

@@ -173,6 +173,44 @@ class TestPanelWindow : public QObject
         QVERIFY(panel.link.writes.isEmpty());
     }
 
+    // Where the layout puts another letter on the K key (Cyrillic, Greek), Ctrl and that key
+    // still switch the height, found by its scan code (45), Meta held or not; the same letter on
+    // another key does not. The Latin K is left to the Ctrl+K shortcut: it acts once.
+    void sizeToggleOnTheKKeyInAnyLayout_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<quint32>("scanCode");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("toggles");
+        const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+        QTest::newRow("Cyrillic EL on K") << 0x41b << 45u << ctrl << true;
+        QTest::newRow("Greek KAPPA on K, Meta too")
+            << 0x39a << 45u << (ctrl | Qt::MetaModifier) << true;
+        QTest::newRow("Cyrillic EL on another key") << 0x41b << 46u << ctrl << false;
+        QTest::newRow("Latin K, once") << int(Qt::Key_K) << 45u << ctrl << true;
+    }
+    void sizeToggleOnTheKKeyInAnyLayout()
+    {
+        QFETCH(int, key);
+        QFETCH(quint32, scanCode);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, toggles);
+        Panel panel;
+        QVERIFY(showActive(panel.window));
+        QWidget* focus = QApplication::focusWidget();
+        // As a chord from the keyboard comes: the shortcut override, then the press (which, sent
+        // from here, passes the shortcuts too).
+        const QString text = QChar(key).toLower();
+        QKeyEvent override(QEvent::ShortcutOverride, key, modifiers, scanCode, 0, 0, text);
+        override.ignore();
+        QApplication::sendEvent(focus, &override);
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, scanCode, 0, 0, text);
+        QApplication::sendEvent(focus, &press);
+        QCOMPARE(override.isAccepted(), toggles && key != Qt::Key_K);
+        QCOMPARE(panel.window.height(),
+                 toggles ? PanelWindow::compactClientHeight() : PanelWindow::fullClientHeight());
+    }
+
     // Focus starts on POWER "On"; Tab walks every button in the panel's order, visiting only
     // the selected address option, and comes round again.
     void tabOrder()

@@ -18,6 +18,7 @@ class TestStartup : public QObject
     QStringList m_messages;
     FakeLink m_link;
     std::unique_ptr<PanelWindow> m_window;
+    QPoint m_shownAt{-1, -1}; // where the panel was when it was first shown
 
     // Runs the start-up; when it falls back to the modal port dialog, `answer` handles the
     // dialog. True when the dialog came. A failed check in the answer closes the dialog, so that
@@ -44,6 +45,18 @@ class TestStartup : public QObject
         QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, 5));
     }
     void click(PanelButton button) { QTest::mouseClick(m_window->button(button), Qt::LeftButton); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && m_shownAt.x() < 0)
+            m_shownAt = m_window->pos();
+        return false;
+    }
+    // Top of the panel centred on the given outer height and lifted, in pixels.
+    int centredTop(int outerHeightTwips) const
+    {
+        const float screen = float(m_window->screen()->geometry().height() * 15);
+        return qRound(((screen - float(outerHeightTwips)) / 2.0f - 1350.0f) / 15);
+    }
 
   private slots:
     void initTestCase()
@@ -58,6 +71,8 @@ class TestStartup : public QObject
         m_link.close();
         m_link.refusals = {{5, QStringLiteral("gone")}};
         m_window = std::make_unique<PanelWindow>(m_link);
+        m_window->installEventFilter(this);
+        m_shownAt = {-1, -1};
     }
     void cleanup() { m_window.reset(); }
 
@@ -94,10 +109,36 @@ class TestStartup : public QObject
         QCOMPARE(m_window->exchange().replyTimer().interval(), 1000);
         QCOMPARE(m_window->exchange().displayClearTimer().interval(), 1200);
         QCOMPARE(m_window->height(), PanelWindow::compactClientHeight());
+        QCOMPARE(m_window->pos().y(), centredTop(5000));
         const QRect screen = m_window->screen()->geometry();
-        const float top = (float(screen.height() * 15) - 5000.0f) / 2.0f - 1350.0f;
-        QCOMPARE(m_window->pos().y(), qRound(top / 15));
         QVERIFY(qAbs(m_window->frameGeometry().center().x() - screen.center().x()) <= 1);
+    }
+
+    // Esc in the start-up's dialog changes nothing: the dialog stays with its choice and the
+    // start-up waits on. OK then shows the panel already in its place, on the designed height.
+    void escapeKeepsTheStartUpDialogAndOkShowsThePanelPlaced()
+    {
+        QVERIFY(start([&](PortDialog& dialog) {
+            pick(dialog.comOptions[2]);
+            QTest::keyClick(dialog.otherPortBox, Qt::Key_Escape);
+            QTest::keyClick(dialog.okButton, Qt::Key_Escape);
+            QVERIFY(dialog.isVisible() && !m_window->isVisible());
+            QCOMPARE(dialog.choice(), (PortChoice{3, kBaud19200}));
+            QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+        }));
+        QVERIFY(m_link.isOpen() && m_link.port == 3 && m_shownAt == m_window->pos());
+        QCOMPARE(m_shownAt.y(), centredTop(5000));
+    }
+
+    // Once the window system reports the panel's frame, the centring takes the real outer height.
+    void placedOnTheReportedOuterHeight()
+    {
+        TempStore::writeRaw("[StartUP]\nComPort=4\n");
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()) && !start());
+        const int outer = m_window->frameGeometry().height();
+        QVERIFY(outer > m_window->height());
+        QCOMPARE(m_window->pos().y(), centredTop(outer * 15));
     }
 
     // A stored port that refuses: the dialog comes with the stored port and speed selected; its
@@ -181,6 +222,27 @@ class TestStartup : public QObject
         QTest::mouseClick(dialog->okButton, Qt::LeftButton);
         QVERIFY(m_link.isOpen() && m_link.port == 4);
         QTRY_VERIFY(dialog.isNull());
+    }
+
+    // END in the running program ends the event loop; the loop's end, which runs the closing
+    // steps too (for a desktop session that ends), finds them done: they ran once.
+    void endRunsTheClosingStepsOnce()
+    {
+        TempStore::writeRaw("[StartUP]\nComPort=4\nADRESS=A004\n");
+        m_window.reset(); // a new panel, whose own handler of the loop's end comes after this one
+        connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+            QVERIFY(TempStore::value("StartUP", "ADRESS") == "A004" && !m_link.isOpen());
+            TempStore::setValue("StartUP", "ADRESS", "changed");
+            m_link.open(4, 9600);
+        });
+        m_window = std::make_unique<PanelWindow>(m_link);
+        QVERIFY(!start());
+        m_window->show();
+        QTimer::singleShot(0, m_window.get(), [this] { click(PanelButton::End); });
+        QCOMPARE(QApplication::exec(), 0);
+        disconnect(qApp, &QCoreApplication::aboutToQuit, this, nullptr);
+        QVERIFY(!m_window->isVisible() && m_link.isOpen());
+        QCOMPARE(TempStore::value("StartUP", "ADRESS"), QStringLiteral("changed"));
     }
 
     // END closes the panel, the port dialog and the console, closes the port and stores the
