@@ -64,9 +64,9 @@ class ProjectorSim : public QObject
 
     // Replies waiting for the line at most; a command that comes while this many wait is
     // dropped unexecuted, as by a projector whose input overflowed. The panel sends a command
-    // and waits for its reply (a hold repeats one every 100 ms), so a line it drives has one or
-    // two waiting; 64 take a second or more at either line speed and come only from a client
-    // that writes without reading.
+    // and waits for its reply (a hold repeats one every 100 ms, a reply takes a few ms), so a
+    // line it drives has one or two waiting; only a client that writes commands without waiting
+    // for their replies gets to 64.
     static constexpr int kMaxPendingReplies = 64;
     // Dropped commands are reported at most this often, as a count, so that a flood of them
     // cannot flood the log too.
