@@ -199,10 +199,14 @@ class Soak : public QObject
             const double gap = double(now - m_lastBeatNs) / double(kNsPerMs);
             if (gap > m_figures.longestGapMs) {
                 m_figures.longestGapMs = gap;
-                m_figures.longestGapWhen = QStringLiteral("%1 s in, visit %2 (%3)")
+                const QString where =
+                    m_cycling ? QStringLiteral("lose/reopen cycle %1").arg(m_figures.cycles + 1)
+                              : QStringLiteral("visit %1 (%2)")
+                                    .arg(m_figures.visits)
+                                    .arg(QLatin1String(current().name));
+                m_figures.longestGapWhen = QStringLiteral("%1 s in, %2")
                                                .arg(double(now - m_startNs) / 1e9, 0, 'f', 1)
-                                               .arg(m_figures.visits)
-                                               .arg(QLatin1String(current().name));
+                                               .arg(where);
             }
             m_lastBeatNs = now;
         });
@@ -293,8 +297,10 @@ class Soak : public QObject
                 loop.quit();
             }
         });
+        m_cycling = true;
         poll.start();
         loop.exec();
+        m_cycling = false;
     }
 
     void at(int ms, std::function<void()> step)
@@ -395,6 +401,7 @@ class Soak : public QObject
     Figures m_figures;
     int m_simulator = 0;
     bool m_visiting = false;
+    bool m_cycling = false;
     int m_lostAtPress = 0;
     qint64 m_startNs = 0;
     qint64 m_lastBeatNs = 0;
