@@ -383,13 +383,19 @@ void ProjectorSim::queueBytes(const QByteArray& bytes, qint64 startNs, qint64 sp
 void ProjectorSim::writeDueBytes()
 {
     const qint64 now = nowNs();
-    // After a stall everything queued is overdue at once; rather than in one burst, the line
-    // goes on where it stopped, each byte keeping its spacing from the one before.
+    // After a stall what was due meanwhile is overdue at once; rather than in one burst, the
+    // line goes on where it stopped, the overdue bytes keeping their spacing, and what was
+    // queued since follows them at line speed.
     if (!m_line.isEmpty() && now - m_line.front().dueNs > kStallNs) {
         const qint64 late = now - m_line.front().dueNs;
-        for (LineByte& queued : m_line)
-            queued.dueNs += late;
-        m_lineFreeNs += late;
+        qint64 previousNs = now;
+        for (LineByte& queued : m_line) {
+            queued.dueNs = queued.dueNs <= now
+                               ? queued.dueNs + late
+                               : std::max(queued.dueNs, previousNs + characterNs(m_options.baud));
+            previousNs = queued.dueNs;
+        }
+        m_lineFreeNs = std::max(m_lineFreeNs, previousNs);
     }
     QByteArray chunk;
     const auto flush = [&] {
