@@ -1,7 +1,8 @@
 // A long run of the panel against three simulators, as a technician's day would go: holds
-// repeating, reads answered and unanswered, a line full of noise, hang-ups and reopening. It
-// prints what was sent and decoded, memory, CPU and the longest stall of the event loop, and
-// exits non-zero when a limit is broken.
+// repeating, reads answered and unanswered, a line full of noise, hang-ups and reopening; then
+// the port lost and reopened a hundred times on a fourth. It prints what was sent and decoded,
+// memory, open descriptors, timers, CPU and the longest stall of the event loop, and exits
+// non-zero when a limit is broken.
 #include "bench/simlog.h"
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
@@ -10,6 +11,7 @@
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -43,6 +45,11 @@ constexpr int kVisitMs = 3700;
 constexpr int kReopenPollMs = 50;
 constexpr int kHeartbeatMs = 10;
 
+// The lose/reopen cycles after the visits: the first ones warm up, the next ones are measured.
+constexpr int kWarmUpCycles = 10;
+constexpr int kMeasuredCycles = 100;
+constexpr int kCyclePollMs = 5;
+
 // Limits.
 constexpr double kMaxEventLoopGapMs = 50;
 constexpr qint64 kMemoryAllowanceKiB = 2048;
@@ -73,6 +80,38 @@ qint64 residentKiB()
             return line.mid(4).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+// Timers registered for the panel's objects: the application's windows and everything in them,
+// the link and the exchange with what they own, and the exchange's own timers (members, not
+// children).
+int activeTimers(Link& link, PanelWindow& window)
+{
+    QSet<QObject*> objects;
+    const auto addTree = [&objects](QObject* root) {
+        objects.insert(root);
+        for (QObject* child : root->findChildren<QObject*>())
+            objects.insert(child);
+    };
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        addTree(widget);
+    addTree(&link);
+    Exchange& exchange = window.exchange();
+    addTree(&exchange);
+    for (const QTimer* timer :
+         {&exchange.repeatTimer(), &exchange.replyTimer(), &exchange.displayClearTimer()})
+        objects.insert(const_cast<QTimer*>(timer));
+    int count = 0;
+    for (QObject* object : std::as_const(objects))
+        count += int(QAbstractEventDispatcher::instance()->registeredTimers(object).size());
+    return count;
 }
 
 // The reads clicked in turn, with what the answering simulator's reply decodes to.
@@ -133,6 +172,11 @@ struct Figures
     qint64 rssBaseline = -1;
     qint64 rssEnd = 0;
     qint64 rssMax = 0;
+    int cycles = 0;
+    int descriptorsBaseline = -1;
+    int descriptorsEnd = -1;
+    int timersBaseline = -1;
+    int timersEnd = -1;
 };
 
 class Soak : public QObject
@@ -155,10 +199,14 @@ class Soak : public QObject
             const double gap = double(now - m_lastBeatNs) / double(kNsPerMs);
             if (gap > m_figures.longestGapMs) {
                 m_figures.longestGapMs = gap;
-                m_figures.longestGapWhen = QStringLiteral("%1 s in, visit %2 (%3)")
+                const QString where =
+                    m_cycling ? QStringLiteral("lose/reopen cycle %1").arg(m_figures.cycles + 1)
+                              : QStringLiteral("visit %1 (%2)")
+                                    .arg(m_figures.visits)
+                                    .arg(QLatin1String(current().name));
+                m_figures.longestGapWhen = QStringLiteral("%1 s in, %2")
                                                .arg(double(now - m_startNs) / 1e9, 0, 'f', 1)
-                                               .arg(m_figures.visits)
-                                               .arg(QLatin1String(current().name));
+                                               .arg(where);
             }
             m_lastBeatNs = now;
         });
@@ -196,8 +244,9 @@ class Soak : public QObject
         });
     }
 
-    // Runs the visits until the time is up; returns when the last visit has ended.
-    void run()
+    // Runs the visits until the time is up, then the lose/reopen cycles on the port of a
+    // simulator that hangs up after every command; returns when the last cycle has ended.
+    void run(int cyclePort, const QString& cycleLink)
     {
         m_link.close();
         m_figures.rssStart = residentKiB();
@@ -208,6 +257,7 @@ class Soak : public QObject
         m_memory.start();
         visit();
         m_loop.exec();
+        loseAndReopen(cyclePort, cycleLink);
         m_heartbeat.stop();
         m_reopen.stop();
         m_memory.stop();
@@ -220,6 +270,38 @@ class Soak : public QObject
 
   private:
     Simulator& current() { return m_simulators[std::size_t(m_simulator)]; }
+
+    // Opens the port whenever the simulator's link is there and clicks a read, which the
+    // simulator answers and hangs up after. Descriptors and timers are counted at a loss after
+    // the warm-up cycles and at the last: the same point of a cycle, so they compare.
+    void loseAndReopen(int port, const QString& linkPath)
+    {
+        QEventLoop loop;
+        QTimer poll;
+        poll.setInterval(kCyclePollMs);
+        connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (m_link.isOpen() || !QFileInfo::exists(linkPath))
+                return;
+            m_link.open(port, kBitsPerSecond);
+            if (m_link.isOpen())
+                QTest::mouseClick(m_window.button(PanelButton::Status), Qt::LeftButton);
+        });
+        connect(&m_link, &Link::lost, &loop, [&] {
+            ++m_figures.cycles;
+            if (m_figures.cycles == kWarmUpCycles) {
+                m_figures.descriptorsBaseline = openDescriptors();
+                m_figures.timersBaseline = activeTimers(m_link, m_window);
+            } else if (m_figures.cycles == kWarmUpCycles + kMeasuredCycles) {
+                m_figures.descriptorsEnd = openDescriptors();
+                m_figures.timersEnd = activeTimers(m_link, m_window);
+                loop.quit();
+            }
+        });
+        m_cycling = true;
+        poll.start();
+        loop.exec();
+        m_cycling = false;
+    }
 
     void at(int ms, std::function<void()> step)
     {
@@ -319,6 +401,7 @@ class Soak : public QObject
     Figures m_figures;
     int m_simulator = 0;
     bool m_visiting = false;
+    bool m_cycling = false;
     int m_lostAtPress = 0;
     qint64 m_startNs = 0;
     qint64 m_lastBeatNs = 0;
@@ -386,6 +469,20 @@ int main(int argc, char* argv[])
         }
         TempStore::mapPort(sim.port, sim.process->linkPath());
     }
+    // A fourth line for the lose/reopen cycles: it hangs up after every command and is back at
+    // once. It is not visited.
+    const QString cycleLink = dir.filePath(QStringLiteral("cycling"));
+    const int cyclePort = 8;
+    SimProcess cycling(parser.value(simulatorOption), cycleLink, cycleLink + QStringLiteral(".log"),
+                       {QStringLiteral("--hangup-after"), QStringLiteral("1"),
+                        QStringLiteral("--reopen-after-ms"), QStringLiteral("0"),
+                        QStringLiteral("--reply-delay-ms"), QStringLiteral("0"),
+                        QStringLiteral("--baud"), QStringLiteral("19200")});
+    if (!cycling.waitUntilReady()) {
+        std::fputs("zuno_soak: the cycling simulator did not start\n", stderr);
+        return 1;
+    }
+    TempStore::mapPort(cyclePort, cycleLink);
     TempStore::setValue(QStringLiteral("StartUP"), QStringLiteral("ComPort"), QStringLiteral("5"));
     TempStore::setValue(QStringLiteral("StartUP"), QStringLiteral("BaudRate"),
                         QStringLiteral("192"));
@@ -394,10 +491,13 @@ int main(int argc, char* argv[])
 
     print(QStringLiteral("soak: %1 s; the panel against three simulators at 19200 bit/s "
                          "(answering with a hang-up every 30 commands, silent, noise at 1920 "
-                         "bytes/s); each visit of %2 ms: a %3 ms hold, two reads")
+                         "bytes/s); each visit of %2 ms: a %3 ms hold, two reads; then the port "
+                         "lost and reopened %4 + %5 times on a fourth")
               .arg(durationS)
               .arg(kVisitMs)
-              .arg(kHoldMs));
+              .arg(kHoldMs)
+              .arg(kWarmUpCycles)
+              .arg(kMeasuredCycles));
 
     print(QStringLiteral("load average at start: %1").arg(loadAverage()));
 
@@ -413,7 +513,7 @@ int main(int argc, char* argv[])
     const qint64 cpuStart = processCpuMs();
     const qint64 wallStart = monotonicNs();
     Soak soak(link, *window, simulators, durationS * 1000);
-    soak.run();
+    soak.run(cyclePort, cycleLink);
     const qint64 cpuMs = processCpuMs() - cpuStart;
     const double wallS = double(monotonicNs() - wallStart) / 1e9;
     window.reset();
@@ -446,6 +546,17 @@ int main(int argc, char* argv[])
         perSimulator
             << QStringLiteral("%1 %2").arg(QLatin1String(sim.name)).arg(log.commands.size());
         counted[i] = sendsPerHold(log.commands, sim.holdCommands, repeatCommands);
+    }
+    {
+        const bool wasRunning = cycling.running();
+        if (!cycling.stop() || !wasRunning)
+            broken << QStringLiteral("the cycling simulator ended early or badly");
+        QFile logFile(cycling.logPath());
+        const SimLog log =
+            parseSimLog(logFile.open(QIODevice::ReadOnly) ? logFile.readAll() : QByteArray());
+        totalCommands += int(log.commands.size());
+        simulatorHangups += log.hangups;
+        perSimulator << QStringLiteral("cycling %1").arg(log.commands.size());
     }
     for (const Hold& hold : soak.holds()) {
         const auto s = std::size_t(hold.simulator);
@@ -523,6 +634,15 @@ int main(int argc, char* argv[])
               .arg(growth >= 0 ? QStringLiteral("+") : QString())
               .arg(growth)
               .arg(kMemoryAllowanceKiB));
+    print(QStringLiteral("lose/reopen cycles: %1; open descriptors %2 after the first %3, %4 after "
+                         "%5 more; timers of the panel, its link and exchange %6 and %7")
+              .arg(f.cycles)
+              .arg(f.descriptorsBaseline)
+              .arg(kWarmUpCycles)
+              .arg(f.descriptorsEnd)
+              .arg(kMeasuredCycles)
+              .arg(f.timersBaseline)
+              .arg(f.timersEnd));
     print(QStringLiteral("CPU used by the panel process: %1 ms, %2 % of one core")
               .arg(cpuMs)
               .arg(100.0 * double(cpuMs) / (wallS * 1000.0), 0, 'f', 2));
@@ -537,6 +657,10 @@ int main(int argc, char* argv[])
         broken << QStringLiteral("event loop gap above %1 ms").arg(kMaxEventLoopGapMs);
     if (f.rssBaseline < 0 || growth > kMemoryAllowanceKiB)
         broken << QStringLiteral("resident memory grew");
+    if (f.descriptorsEnd < 0 || f.descriptorsEnd > f.descriptorsBaseline)
+        broken << QStringLiteral("open descriptors grew over the lose/reopen cycles");
+    if (f.timersEnd < 0 || f.timersEnd > f.timersBaseline)
+        broken << QStringLiteral("timers grew over the lose/reopen cycles");
     if (missed > 0 || extra > 0)
         broken << QStringLiteral("repeats missed or extra");
     if (!f.wrongDecodes.isEmpty())

@@ -24,7 +24,7 @@ std::optional<quint64> deviceNumber(const QString& device)
 }
 } // namespace
 
-DeviceWatch::DeviceWatch(QObject* parent) : QObject(parent)
+DeviceWatch::DeviceWatch(QObject* parent) : QObject(parent), m_timer(this)
 {
     m_timer.setInterval(kCheckIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &DeviceWatch::check);

@@ -5,7 +5,9 @@
 
 namespace zuno {
 
-SerialLink::SerialLink(QObject* parent) : Link(parent)
+// The port and the watch are children as well as members, so that whoever walks the link's
+// objects (the soak counting timers) finds them.
+SerialLink::SerialLink(QObject* parent) : Link(parent), m_port(this), m_watch(this)
 {
     connect(&m_watch, &DeviceWatch::gone, this, &SerialLink::lose);
     connect(&m_port, &QSerialPort::readyRead, this, [this] {

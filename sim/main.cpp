@@ -148,6 +148,11 @@ int main(int argc, char** argv)
     });
     QObject::connect(&sim, &ProjectorSim::note,
                      [](const QString& text) { log(QStringLiteral("--  ") + text); });
+    QObject::connect(&sim, &ProjectorSim::commandsDropped, [](qint64 count) {
+        printError(QStringLiteral("%1 command(s) dropped: %2 replies were waiting for the line")
+                       .arg(count)
+                       .arg(ProjectorSim::kMaxPendingReplies));
+    });
 
     // Closing the master side flushes what the client has not read yet, so the line
     // stays up a moment after the last reply for the client to take it.

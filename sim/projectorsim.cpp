@@ -16,6 +16,8 @@ constexpr qint64 kNsPerMs = 1000000;
 constexpr int kMaxLineBytes = 1024; // input without CR beyond this is thrown away
 constexpr int kNoiseTickMs = 100;
 constexpr qint64 kNoiseBacklogNs = 250 * kNsPerMs; // noise waits for no longer than this
+// A write this late means the process did not run for a while: the line goes on from there.
+constexpr qint64 kStallNs = 50 * kNsPerMs;
 constexpr int kMaxLampHours = 99999;
 
 const QByteArray kStandby = "80";
@@ -123,6 +125,10 @@ ProjectorSim::ProjectorSim(const SimOptions& options, QObject* parent)
     connect(&m_noiseTimer, &QTimer::timeout, this, &ProjectorSim::queueNoise);
     if (m_options.noiseBytesPerSecond > 0)
         m_noiseTimer.start();
+
+    m_dropReportTimer.setSingleShot(true);
+    m_dropReportTimer.setInterval(kDropReportMs);
+    connect(&m_dropReportTimer, &QTimer::timeout, this, &ProjectorSim::reportDrops);
 }
 
 ProjectorSim::~ProjectorSim() = default;
@@ -130,12 +136,22 @@ ProjectorSim::~ProjectorSim() = default;
 void ProjectorSim::feed(const QByteArray& bytes)
 {
     m_input.append(bytes);
+    // The lines are taken off the front once at the end: a chunk of thousands of short
+    // commands costs no more than its own length.
+    qsizetype start = 0;
     qsizetype end;
-    while ((end = m_input.indexOf(kCr)) >= 0) {
-        const QByteArray line = m_input.left(end);
-        m_input.remove(0, end + 1);
-        handleLine(line);
+    while ((end = m_input.indexOf(kCr, start)) >= 0) {
+        const QByteArray line = m_input.sliced(start, end - start);
+        start = end + 1;
+        if (m_replies.size() >= kMaxPendingReplies)
+            ++m_unreportedDrops;
+        else
+            handleLine(line);
     }
+    m_input.remove(0, start);
+    // The drops of a chunk are told together: at once, or when the report interval is over.
+    if (m_unreportedDrops > 0 && !m_dropReportTimer.isActive())
+        reportDrops();
     if (m_input.size() > kMaxLineBytes) {
         emit note(QStringLiteral("%1 bytes without CR thrown away").arg(m_input.size()));
         m_input.clear();
@@ -152,7 +168,7 @@ void ProjectorSim::resetLine()
     m_commandCount = 0;
     m_hangupPending = false;
     m_hangupSignalled = false;
-    m_noiseLastNs = m_clock.nsecsElapsed();
+    m_noiseLastNs = nowNs();
     m_noiseCredit = 0;
     if (m_options.noiseBytesPerSecond > 0)
         m_noiseTimer.start();
@@ -327,9 +343,17 @@ void ProjectorSim::setPowerStatus(Projector& projector, const QByteArray& status
     emit statusChanged(projector.number, status);
 }
 
+void ProjectorSim::reportDrops()
+{
+    if (m_unreportedDrops == 0)
+        return;
+    emit commandsDropped(std::exchange(m_unreportedDrops, 0));
+    m_dropReportTimer.start();
+}
+
 void ProjectorSim::queueReply(const QByteArray& reply, int projector)
 {
-    const qint64 now = m_clock.nsecsElapsed();
+    const qint64 now = nowNs();
     const qint64 start = std::max(now + m_options.replyDelayMs * kNsPerMs, m_lineFreeNs);
     const qint64 characterTime = characterNs(m_options.baud);
     const qint64 spacing =
@@ -358,7 +382,21 @@ void ProjectorSim::queueBytes(const QByteArray& bytes, qint64 startNs, qint64 sp
 
 void ProjectorSim::writeDueBytes()
 {
-    const qint64 now = m_clock.nsecsElapsed();
+    const qint64 now = nowNs();
+    // After a stall what was due meanwhile is overdue at once; rather than in one burst, the
+    // line goes on where it stopped, the overdue bytes keeping their spacing, and what was
+    // queued since follows them at line speed.
+    if (!m_line.isEmpty() && now - m_line.front().dueNs > kStallNs) {
+        const qint64 late = now - m_line.front().dueNs;
+        qint64 previousNs = now;
+        for (LineByte& queued : m_line) {
+            queued.dueNs = queued.dueNs <= now
+                               ? queued.dueNs + late
+                               : std::max(queued.dueNs, previousNs + characterNs(m_options.baud));
+            previousNs = queued.dueNs;
+        }
+        m_lineFreeNs = std::max(m_lineFreeNs, previousNs);
+    }
     QByteArray chunk;
     const auto flush = [&] {
         if (!chunk.isEmpty())
@@ -389,14 +427,15 @@ void ProjectorSim::armWriteTimer()
         m_writeTimer.stop();
         return;
     }
-    const qint64 wait = m_line.front().dueNs - m_clock.nsecsElapsed();
+    const qint64 wait = m_line.front().dueNs - nowNs();
     m_writeTimer.start(static_cast<int>(std::max<qint64>(0, (wait + kNsPerMs - 1) / kNsPerMs)));
 }
 
 void ProjectorSim::queueNoise()
 {
-    const qint64 now = m_clock.nsecsElapsed();
-    m_noiseCredit += m_options.noiseBytesPerSecond * double(now - m_noiseLastNs) / 1e9;
+    const qint64 now = nowNs();
+    const qint64 elapsedNs = std::min(now - m_noiseLastNs, kNoiseCatchUpMs * kNsPerMs);
+    m_noiseCredit += m_options.noiseBytesPerSecond * double(elapsedNs) / 1e9;
     m_noiseLastNs = now;
     const int count = static_cast<int>(m_noiseCredit);
     m_noiseCredit -= count;

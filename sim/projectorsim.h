@@ -62,6 +62,19 @@ class ProjectorSim : public QObject
     // Time one character takes on the line at the given speed (start, 8 data, stop bit).
     static qint64 characterNs(int baud) { return 10LL * 1000000000LL / baud; }
 
+    // Replies waiting for the line at most; a command that comes while this many wait is
+    // dropped unexecuted, as by a projector whose input overflowed. The panel sends a command
+    // and waits for its reply (a hold repeats one every 100 ms, a reply takes a few ms), so a
+    // line it drives has one or two waiting; only a client that writes commands without waiting
+    // for their replies gets to 64.
+    static constexpr int kMaxPendingReplies = 64;
+    // Dropped commands are reported at most this often, as a count, so that a flood of them
+    // cannot flood the log too.
+    static constexpr int kDropReportMs = 1000;
+    // Noise time not used (the process was stopped, the machine suspended) is made up for up
+    // to this much; beyond, it is lost, so that noise does not burst after a stall.
+    static constexpr int kNoiseCatchUpMs = 200;
+
   signals:
     // One write to the line.
     void output(const QByteArray& bytes);
@@ -77,6 +90,12 @@ class ProjectorSim : public QObject
     void statusChanged(int projector, const QByteArray& status);
     // The configured number of commands was answered: the line should hang up now.
     void hangupDue();
+    // This many commands were dropped since the last report (at most one per kDropReportMs).
+    void commandsDropped(qint64 count);
+
+  protected:
+    // The line clock in nanoseconds; monotonic, and it runs on while the process is stopped.
+    virtual qint64 nowNs() const { return m_clock.nsecsElapsed(); }
 
   private:
     struct Projector;
@@ -106,6 +125,7 @@ class ProjectorSim : public QObject
     void armWriteTimer();
     void queueNoise();
     void checkHangup();
+    void reportDrops();
 
     SimOptions m_options;
     std::vector<std::unique_ptr<Projector>> m_projectors;
@@ -118,6 +138,8 @@ class ProjectorSim : public QObject
     QTimer m_noiseTimer;
     qint64 m_noiseLastNs = 0;
     double m_noiseCredit = 0;
+    QTimer m_dropReportTimer;
+    qint64 m_unreportedDrops = 0;
     int m_commandCount = 0;
     bool m_hangupPending = false;
     bool m_hangupSignalled = false;

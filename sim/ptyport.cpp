@@ -13,6 +13,10 @@ namespace zuno::sim {
 namespace {
 
 constexpr int kClientPollMs = 20;
+// Read at most this much per wake-up, then go back to the event loop (the notifier fires again
+// while more is waiting), so that a client writing without pause cannot keep the replies, the
+// timers and the signals from running. It is two seconds of a 19200 bit/s line: a client
+// sending a command at a time never has that much waiting.
 constexpr int kReadChunk = 4096;
 
 QString systemError(const char* what)
@@ -121,36 +125,37 @@ qsizetype PtyPort::write(const QByteArray& bytes)
             written += n;
         } else if (n < 0 && errno == EINTR) {
             continue;
-        } else {
-            // EAGAIN: the client does not read and its buffer is full; EIO: it is gone.
+        } else if (n < 0 && (errno == EIO || errno == EPIPE)) {
+            loseClient(); // the client went away in the meantime
             break;
+        } else {
+            break; // EAGAIN: the client does not read and its buffer is full
         }
     }
     return written;
 }
 
-bool PtyPort::drain()
+PtyPort::ReadResult PtyPort::readChunk()
 {
     char buffer[kReadChunk];
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
             emit received(QByteArray(buffer, n));
-            if (m_master < 0) // the receiver closed the port
-                return false;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && errno == EAGAIN) {
-            return true;
-        } else {
-            return false; // EIO: no slave descriptor is open any more
+            // The receiver may have closed the port.
+            return m_master < 0 ? ReadResult::Gone : ReadResult::Read;
         }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return ReadResult::Empty;
+        return ReadResult::Gone; // EIO: no slave descriptor is open any more
     }
 }
 
 void PtyPort::readMaster()
 {
-    if (!drain() && m_master >= 0)
+    if (readChunk() == ReadResult::Gone && m_master >= 0 && m_hasClient)
         loseClient();
 }
 
@@ -171,9 +176,12 @@ void PtyPort::lookForClient()
         return;
     if (probe.revents & POLLHUP) {
         // What a client wrote just before it closed is still read, so that it does
-        // not greet the next client as stale input.
-        if (probe.revents & POLLIN)
-            drain();
+        // not greet the next client as stale input. With no client there is no writer:
+        // the loop ends with what is in the buffer.
+        if (probe.revents & POLLIN) {
+            while (readChunk() == ReadResult::Read) {
+            }
+        }
         return;
     }
     m_clientPoll.stop();

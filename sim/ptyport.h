@@ -34,6 +34,7 @@ class PtyPort : public QObject
 
     // Writes bytes towards the client. Returns how many went out: none while no client
     // listens (nothing is kept for a later client), fewer when its input buffer is full.
+    // A client found gone on the way is reported as a disconnect.
     qsizetype write(const QByteArray& bytes);
 
   signals:
@@ -45,8 +46,14 @@ class PtyPort : public QObject
     void readMaster();
     void lookForClient();
     void loseClient();
-    // Reads what is waiting; false once the client side is gone.
-    bool drain();
+    enum class ReadResult
+    {
+        Read,  // a chunk was read and handed on
+        Empty, // nothing waits
+        Gone   // the client side or the port is gone
+    };
+    // Reads one chunk of what is waiting.
+    ReadResult readChunk();
 
     int m_master = -1;
     QString m_devicePath;

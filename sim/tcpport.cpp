@@ -3,6 +3,15 @@
 namespace zuno::sim {
 
 namespace {
+// The client's bytes are taken at most this much at a time: the socket stops reading from the
+// network while its buffer is full, so a client writing without pause is held back by TCP
+// instead of filling memory, and the event loop runs between the chunks. It is two seconds of a
+// 19200 bit/s line, which a client sending a command at a time never has waiting.
+constexpr qint64 kReadChunk = 4096;
+// Replies the client has not taken yet are kept up to this much (a minute of a 9600 bit/s line);
+// beyond, they are dropped as on a serial line whose far end does not read.
+constexpr qint64 kMaxUnsentBytes = 64 * 1024;
+
 QString peerOf(const QTcpSocket& socket)
 {
     return QStringLiteral("%1:%2").arg(socket.peerAddress().toString()).arg(socket.peerPort());
@@ -61,11 +70,28 @@ QString TcpPort::address() const
 
 qsizetype TcpPort::write(const QByteArray& bytes)
 {
-    if (!m_client)
+    if (!m_client || m_client->bytesToWrite() + bytes.size() > kMaxUnsentBytes)
         return 0;
-    const qint64 written = m_client->write(bytes);
-    m_client->flush();
-    return written < 0 ? 0 : qsizetype(written);
+    QTcpSocket* socket = m_client;
+    const qint64 written = socket->write(bytes);
+    // A connection broken under the write (EPIPE, a reset) loses the client, here or, when the
+    // socket noticed first, through its disconnect.
+    if (written < 0 || (!socket->flush() && socket->state() != QAbstractSocket::ConnectedState)) {
+        loseClient(socket);
+        return 0;
+    }
+    return qsizetype(written);
+}
+
+void TcpPort::loseClient(QTcpSocket* socket)
+{
+    if (!socket || m_client != socket)
+        return;
+    m_client.clear();
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    emit clientDisconnected();
 }
 
 void TcpPort::accept()
@@ -79,15 +105,10 @@ void TcpPort::accept()
         }
         m_client = socket;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        socket->setReadBufferSize(kReadChunk);
         connect(socket, &QTcpSocket::readyRead, this,
-                [this, socket] { emit received(socket->readAll()); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            if (m_client != socket)
-                return;
-            m_client.clear();
-            socket->deleteLater();
-            emit clientDisconnected();
-        });
+                [this, socket] { emit received(socket->read(kReadChunk)); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { loseClient(socket); });
         emit clientConnected(peerOf(*socket));
     }
 }

@@ -30,7 +30,8 @@ class TcpPort : public QObject
     // "tcp://HOST:PORT" as a client reaches it (loopback when listening on every address).
     QString address() const;
 
-    // Writes bytes towards the client; none while there is no client.
+    // Writes bytes towards the client; none while there is no client or while it has not taken
+    // what was written before. A connection found broken is reported as a disconnect.
     qsizetype write(const QByteArray& bytes);
 
   signals:
@@ -41,6 +42,7 @@ class TcpPort : public QObject
 
   private:
     void accept();
+    void loseClient(QTcpSocket* socket);
 
     QTcpServer m_server;
     QPointer<QTcpSocket> m_client;

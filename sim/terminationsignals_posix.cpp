@@ -39,6 +39,9 @@ bool quitOnTerminationSignals(QCoreApplication& app)
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+    // A reader gone from a pipe or socket (the log's reader, a client) makes that write fail
+    // with EPIPE, which the writer handles, instead of ending the process.
+    ::signal(SIGPIPE, SIG_IGN);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "sim/projectorsim.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using zuno::sim::ProjectorSim;
@@ -25,6 +26,14 @@ struct Line
     QElapsedTimer clock;
 };
 
+// A simulator whose line clock can jump ahead, as it does for a process stopped and continued.
+struct StalledSim : ProjectorSim
+{
+    using ProjectorSim::ProjectorSim;
+    qint64 nowNs() const override { return ProjectorSim::nowNs() + stallNs; }
+    qint64 stallNs = 0;
+};
+
 class TestProjectorSim : public QObject
 {
     Q_OBJECT
@@ -34,6 +43,8 @@ class TestProjectorSim : public QObject
     void powerCycleAndLampHours();
     void pacedInOrder();
     void silentHangupAndNoise();
+    void floodDroppedAndReported();
+    void stallDoesNotBurst();
 };
 
 // Two projectors, the second latched on a temperature fault; the input goes in pieces split at
@@ -151,6 +162,50 @@ void TestProjectorSim::silentHangupAndNoise()
     noisy.feed("CR6\r");
     QTRY_VERIFY(noisyLine.received.size() > 150 &&
                 noisyLine.received.contains("025.0 025.5 026.0\r"));
+}
+
+// A client writing without reading: commands beyond the pending replies' limit are dropped and
+// counted, a chunk's drops in one report and later ones together after the report interval;
+// once the line has caught up, commands are answered again.
+void TestProjectorSim::floodDroppedAndReported()
+{
+    ProjectorSim sim({.replyDelayMs = 0, .faults = {}});
+    Line line(sim);
+    QList<qint64> reports;
+    connect(&sim, &ProjectorSim::commandsDropped, [&](qint64 count) { reports << count; });
+    const int limit = ProjectorSim::kMaxPendingReplies;
+    sim.feed(QByteArray("CR0\r").repeated(limit + 1000));
+    QCOMPARE(reports, QList<qint64>{1000});
+    sim.feed("CR0\rCR0\r");
+    QTRY_COMPARE(line.received, QByteArray("80\r").repeated(limit));
+    sim.feed("CR4\r");
+    QTRY_COMPARE(line.received, QByteArray("80\r").repeated(limit) + "11\r");
+    QTRY_COMPARE(reports, QList<qint64>({1000, 2}));
+}
+
+// Ten minutes of stall at the first write (the clock jumps while nothing runs): the replies under
+// way go on at line speed instead of all at once, and noise makes up for no more than its
+// catch-up time.
+void TestProjectorSim::stallDoesNotBurst()
+{
+    constexpr qint64 kTenMinutesNs = 600LL * 1000000000;
+    StalledSim sim({.replyDelayMs = 0, .baud = 9600, .faults = {}});
+    Line line(sim);
+    connect(&sim, &ProjectorSim::output, [&] { sim.stallNs = kTenMinutesNs; });
+    const QByteArray replies = QByteArray("025.0 025.5 026.0\r").repeated(3);
+    sim.feed("CR6\rCR6\rCR6\r");
+    QTRY_COMPARE(line.received, replies);
+    const auto& [stalledAt, firstWrite] = line.writes.first();
+    QCOMPARE_GE(line.writes.last().first - stalledAt,
+                (replies.size() - firstWrite.size() - 1) * ProjectorSim::characterNs(9600));
+
+    StalledSim noisy({.noiseBytesPerSecond = 1000, .faults = {}});
+    QSignalSpy noise(&noisy, &ProjectorSim::noiseQueued);
+    QVERIFY(noise.wait());
+    noisy.stallNs = kTenMinutesNs;
+    QVERIFY(noise.wait());
+    QCOMPARE_LE(noise.last().first().toByteArray().size(),
+                1000 * ProjectorSim::kNoiseCatchUpMs / 1000 + 1);
 }
 
 QTEST_GUILESS_MAIN(TestProjectorSim)

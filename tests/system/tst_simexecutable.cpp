@@ -1,9 +1,13 @@
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // A client on a real serial port object that gathers whatever arrives. A port that loses its
 // device reports it; the client then closes it so that it does not keep polling.
@@ -25,12 +29,24 @@ struct Client
     }
 };
 
+// The peak resident memory of a process in kB, from /proc/PID/status; 0 when it cannot be read.
+static qint64 peakKiB(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    static const QRegularExpression peak(QStringLiteral("VmHWM:\\s*(\\d+)"));
+    return file.open(QIODevice::ReadOnly)
+               ? peak.match(QString::fromLatin1(file.readAll())).captured(1).toLongLong()
+               : 0;
+}
+
 // The program on its own, without the panel (the end-to-end test drives the two together).
 class TestSimExecutable : public QObject
 {
     Q_OBJECT
   private slots:
     void exchangeHangupReopenAndCleanExit();
+    void floodKeepsMemoryAndAnswers();
+    void clientGoneWithRepliesPending();
 };
 
 void TestSimExecutable::exchangeHangupReopenAndCleanExit()
@@ -72,6 +88,79 @@ void TestSimExecutable::exchangeHangupReopenAndCleanExit()
 
     // A terminated simulator ends cleanly and takes its link with it.
     second.port.close();
+    sim.terminate();
+    QVERIFY(sim.waitForFinished());
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+// A client writing "CR0\r" without pause while another reads: the simulator keeps answering
+// while it drops the excess, reports the drops as counts, keeps its memory peak through a million
+// dropped commands and answers a normal command once the flood stops.
+void TestSimExecutable::floodKeepsMemoryAndAnswers()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("projector"));
+    QProcess sim, lines, flood; // flood: the "CR0" lines of yes, their LF turned into CR
+    static const QRegularExpression report(QStringLiteral("(\\d+) command\\(s\\) dropped"));
+    qint64 dropped = 0; // as the simulator reports on stderr
+    connect(&sim, &QProcess::readyReadStandardError, [&] {
+        for (auto it = report.globalMatch(QString::fromLatin1(sim.readAllStandardError()));
+             it.hasNext();)
+            dropped += it.next().captured(1).toLongLong();
+    });
+    sim.setStandardOutputFile(QProcess::nullDevice()); // the log of every command admitted
+    sim.start(QStringLiteral(ZUNO_SIM_PATH), {"--link", link});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+    const qint64 peakBefore = peakKiB(sim.processId());
+    QVERIFY(peakBefore > 0);
+    lines.setStandardOutputProcess(&flood);
+    flood.setStandardOutputFile(link);
+    flood.start(QStringLiteral("tr"), {"\n", "\r"});
+    lines.start(QStringLiteral("yes"), {"CR0"});
+    QVERIFY(flood.waitForStarted() && lines.waitForStarted());
+    Client client; // after the flood's writer: a serial port object holds its device exclusively
+    QVERIFY2(client.open(link), qPrintable(client.port.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(client.received.count("80\r") >= 100 && dropped >= 1000000, 60000);
+    lines.kill();
+    QVERIFY(flood.waitForFinished());
+    QCOMPARE_LT(peakKiB(sim.processId()) - peakBefore, 8192);
+
+    // The read is dropped as well until the replies still waiting have gone out: it is sent
+    // again until answered, after a CR that ends what the flood's last write may have cut short.
+    QTRY_VERIFY(client.received.endsWith("11\r") || (client.port.write("\rCR4\r") && false));
+    sim.terminate();
+    QVERIFY(sim.waitForFinished());
+    QCOMPARE(sim.exitCode(), 0);
+}
+
+// A client that goes away while its replies are still to come, with the log's reader gone too
+// (the log goes into a pipe of the test's own, closed once the line is linked): the simulator
+// goes on for the next client and still ends cleanly, its link removed.
+void TestSimExecutable::clientGoneWithRepliesPending()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("projector"));
+    int logPipe[2];
+    QVERIFY(::pipe2(logPipe, O_CLOEXEC) == 0);
+    QProcess sim;
+    sim.setChildProcessModifier([&] { ::dup2(logPipe[1], STDOUT_FILENO); });
+    sim.start(QStringLiteral(ZUNO_SIM_PATH), {"--reply-delay-ms", "300", "--link", link});
+    ::close(logPipe[1]);
+    char firstLine[256];
+    QVERIFY(::read(logPipe[0], firstLine, sizeof firstLine) > 0);
+    ::close(logPipe[0]);
+    {
+        Client gone;
+        QVERIFY(gone.open(link));
+        gone.port.write("CR0\rCR6\r");
+        QVERIFY(gone.port.waitForBytesWritten(5000));
+    }
+    Client next;
+    QVERIFY(next.open(link));
+    next.port.write("CR4\r");
+    QTRY_VERIFY(next.received.endsWith("11\r"));
     sim.terminate();
     QVERIFY(sim.waitForFinished());
     QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
