@@ -1,10 +1,10 @@
 #include "app/commandline.h"
+#include "core/terminationsignals.h"
 #include "serial/portinventory.h"
 #include "serial/portlink.h"
 #include "serial/portnaming.h"
 #include "serial/sessionlog.h"
 #include "ui/panelwindow.h"
-#include "ui/terminationsignals.h"
 
 #include <QApplication>
 
@@ -59,7 +59,8 @@ int main(int argc, char* argv[])
     }
     zuno::PortLink link;
     zuno::PanelWindow window(link);
-    zuno::endOnTerminationSignals(window);
+    // SIGTERM, SIGINT and SIGHUP end the panel in order: the address stored, the port closed.
+    zuno::runOnTerminationSignals(&window, [&window] { window.endSession(); });
     // The session log, when one is asked for, sees the whole run from the start-up's port on.
     std::unique_ptr<zuno::SessionLog> sessionLog;
     if (!line.sessionLogFile.isEmpty())

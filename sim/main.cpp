@@ -1,10 +1,10 @@
+#include "core/terminationsignals.h"
 #include "sim/commandline.h"
 #include "sim/devicelink.h"
 #include "sim/portregistration.h"
 #include "sim/projectorsim.h"
 #include "sim/ptyport.h"
 #include "sim/tcpport.h"
-#include "sim/terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -55,10 +55,13 @@ int main(int argc, char** argv)
         printError(error + QStringLiteral(" (--help explains the options)"));
         return 2;
     }
-    if (!quitOnTerminationSignals(app)) {
+    // SIGINT, SIGTERM and SIGHUP end the event loop, so the device link and a --register entry
+    // are removed on the way out; a client or log reader gone makes a write fail, not the process.
+    if (!zuno::runOnTerminationSignals(&app, [&app] { app.quit(); })) {
         printError(QStringLiteral("cannot watch for signals"));
         return 1;
     }
+    zuno::ignoreBrokenPipes();
 
     PtyPort port;
     TcpPort server;

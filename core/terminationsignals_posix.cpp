@@ -1,7 +1,6 @@
-#include "ui/terminationsignals.h"
+#include "core/terminationsignals.h"
 
-#include "ui/panelwindow.h"
-
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -13,6 +12,7 @@ namespace zuno {
 namespace {
 // A signal handler may only write to a descriptor: the event loop reads the other end.
 int signalPipe[2] = {-1, -1};
+QPointer<QSocketNotifier> signalNotifier;
 
 void onTerminationSignal(int)
 {
@@ -23,16 +23,18 @@ void onTerminationSignal(int)
 }
 } // namespace
 
-bool endOnTerminationSignals(PanelWindow& panel)
+bool runOnTerminationSignals(QObject* context, std::function<void()> onSignal)
 {
     if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return false;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &panel);
-    QObject::connect(notifier, &QSocketNotifier::activated, &panel, [&panel] {
-        char byte;
-        if (::read(signalPipe[0], &byte, 1) >= 0)
-            panel.endSession();
-    });
+    delete signalNotifier;
+    signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(signalNotifier, &QSocketNotifier::activated, context,
+                     [onSignal = std::move(onSignal)] {
+                         char byte;
+                         if (::read(signalPipe[0], &byte, 1) >= 0)
+                             onSignal();
+                     });
     struct sigaction action
     {
     };
@@ -41,6 +43,11 @@ bool endOnTerminationSignals(PanelWindow& panel)
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(signal, &action, nullptr);
     return true;
+}
+
+void ignoreBrokenPipes()
+{
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace zuno
