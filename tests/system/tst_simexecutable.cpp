@@ -125,7 +125,9 @@ void TestSimExecutable::floodKeepsMemoryAndAnswers()
     QTRY_VERIFY_WITH_TIMEOUT(client.received.count("80\r") >= 100 && dropped >= 1000000, 60000);
     lines.kill();
     QVERIFY(flood.waitForFinished());
+#ifndef __SANITIZE_ADDRESS__ // the address sanitizer keeps freed memory resident on purpose
     QCOMPARE_LT(peakKiB(sim.processId()) - peakBefore, 8192);
+#endif
 
     // The read is dropped as well until the replies still waiting have gone out: it is sent
     // again until answered, after a CR that ends what the flood's last write may have cut short.
