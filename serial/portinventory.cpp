@@ -210,9 +210,9 @@ QString describedDevice(const QString& device, const QList<SerialDevice>& device
     return {};
 }
 
-QString descriptionNote(const QString& device)
+QString descriptionNote(const QString& device, const QList<SerialDevice>& devices)
 {
-    const QString described = describedDevice(device, systemSerialDevices());
+    const QString described = describedDevice(device, devices);
     return described.isEmpty() ? QString() : QStringLiteral(": ") + described;
 }
 

@@ -72,8 +72,8 @@ QString unreachedDevicesNote(const PortInventory& inventory);
 // its manufacturer; empty when it gives none.
 QString describedDevice(const QString& device, const QList<SerialDevice>& devices);
 
-// ": " and the description of `device` among the system's serial devices, for a tooltip; empty
-// when the system gives none.
-QString descriptionNote(const QString& device);
+// ": " and the description of `device` among `devices` (the system's serial devices), for a
+// tooltip; empty when the system gives none.
+QString descriptionNote(const QString& device, const QList<SerialDevice>& devices);
 
 } // namespace zuno

@@ -120,6 +120,8 @@ void PortDialog::buildControls()
 // markup (a tooltip that merely looks like markup would be read as such).
 void PortDialog::refreshPortTips()
 {
+    // The system is asked for its serial devices once for all five options.
+    const QList<SerialDevice> devices = systemSerialDevices();
     for (std::size_t i = 0; i < comOptions.size(); ++i) {
         const QString device = deviceForPort(int(i) + 1);
         const QString where = isTcpDevice(device)
@@ -129,7 +131,7 @@ void PortDialog::refreshPortTips()
                                                           : QStringLiteral("not present");
         comOptions[i]->setToolTip(Qt::convertFromPlainText(
             QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where) +
-            descriptionNote(device)));
+            descriptionNote(device, devices)));
     }
     const QString speedTip = QStringLiteral(
         "The line speed of a serial port. A COM number mapped to tcp://HOST:PORT reaches a "
