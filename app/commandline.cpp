@@ -2,9 +2,9 @@
 
 #include "core/panellayout.h"
 #include "core/storednumber.h"
-#include "serial/portinventory.h"
-#include "serial/portnaming.h"
-#include "serial/settingsstore.h"
+#include "links/portinventory.h"
+#include "links/portnaming.h"
+#include "settings/settingsstore.h"
 
 #include <QCommandLineParser>
 #include <QDir>

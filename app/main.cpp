@@ -1,9 +1,9 @@
 #include "app/commandline.h"
 #include "core/terminationsignals.h"
-#include "serial/portinventory.h"
-#include "serial/portlink.h"
-#include "serial/portnaming.h"
-#include "serial/sessionlog.h"
+#include "links/portinventory.h"
+#include "links/portlink.h"
+#include "links/portnaming.h"
+#include "session/sessionlog.h"
 #include "ui/panelwindow.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
 #include "core/buttontable.h"
-#include "serial/portlink.h"
+#include "links/portlink.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 

@@ -1,7 +1,7 @@
 // The panel program's start-up, exactly as the tool starts, reporting when its window is
 // painted: the subject of the start-up measurement.
 #include "bench/shownprobe.h"
-#include "serial/portlink.h"
+#include "links/portlink.h"
 #include "ui/panelwindow.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
 #include "core/buttontable.h"
-#include "serial/seriallink.h"
+#include "links/seriallink.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 

@@ -3,10 +3,7 @@
 
 ZUNO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ZUNO_BUILD="${ZUNO_BUILD:-$ZUNO_ROOT/build}"
-# Tools the build runs besides the compiler: rsvg-convert renders the icon's PNG sizes.
-ZUNO_BUILD_TOOLS=(librsvg2-bin)
 ZUNO_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-               "${ZUNO_BUILD_TOOLS[@]}"
                fonts-dejavu-core fonts-dejavu-extra fonts-liberation ${ZUNO_EXTRA_PACKAGES:-})
 
 zuno_install_missing() {
@@ -22,7 +19,9 @@ zuno_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Configures with a preset of CMakePresets.json (default: "default") into $ZUNO_BUILD and builds;
+# extra arguments go to the build (e.g. --target zuno).
 zuno_build() {
-    cmake -S "$ZUNO_ROOT" -B "$ZUNO_BUILD" -G Ninja -DCMAKE_BUILD_TYPE="${ZUNO_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
-    cmake --build "$ZUNO_BUILD" --parallel
+    (cd "$ZUNO_ROOT" && cmake --preset "${ZUNO_PRESET:-default}" -B "$ZUNO_BUILD" >/dev/null)
+    cmake --build "$ZUNO_BUILD" --parallel "${ZUNO_JOBS:-$(nproc)}" "$@"
 }

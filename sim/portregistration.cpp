@@ -1,6 +1,6 @@
 #include "sim/portregistration.h"
 
-#include "core/settingsfile.h"
+#include "settings/settingsfile.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,9 +1,9 @@
 #include "ui/panelwindow.h"
 
 #include "core/link.h"
-#include "core/settingsfile.h"
+#include "settings/settingsfile.h"
 #include "core/storednumber.h"
-#include "serial/settingsstore.h"
+#include "settings/settingsstore.h"
 #include "ui/commandconsole.h"
 #include "ui/portdialog.h"
 #include "ui/scancodeshortcut.h"

@@ -1,6 +1,6 @@
 #include "core/buttontable.h"
-#include "serial/portlink.h"
-#include "serial/sessionlog.h"
+#include "links/portlink.h"
+#include "session/sessionlog.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 #include "ui/portdialog.h"

@@ -1,4 +1,4 @@
-#include "serial/settingsstore.h"
+#include "settings/settingsstore.h"
 #include "testing/fakelink.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"

@@ -1,4 +1,4 @@
-#include "serial/seriallink.h"
+#include "links/seriallink.h"
 #include "testing/fakelink.h"
 #include "testing/testsupport.h"
 #include "ui/portdialog.h"

@@ -1,0 +1,103 @@
+#include "links/seriallink.h"
+
+#include "core/storednumber.h"
+#include "links/portnaming.h"
+
+namespace zuno {
+
+// The port and the watch are children as well as members, so that whoever walks the link's
+// objects (the soak counting timers) finds them.
+SerialLink::SerialLink(QObject* parent) : Link(parent), m_port(this), m_watch(this)
+{
+    connect(&m_watch, &DeviceWatch::gone, this, &SerialLink::lose);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        const QByteArray bytes = m_port.readAll();
+        if (!bytes.isEmpty())
+            emit received(bytes);
+    });
+    // A pulled adapter shows as a resource error; a pseudo-terminal whose other side hung up
+    // as read errors, thousands a second until the port is closed.
+    connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (m_port.isOpen() &&
+            (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+             error == QSerialPort::WriteError))
+            lose();
+    });
+}
+
+SerialLink::~SerialLink() = default;
+
+void SerialLink::open(int port, int bitsPerSecond)
+{
+    if (m_port.isOpen()) {
+        emit opened();
+        return;
+    }
+    m_failure = {};
+    m_device = deviceForPort(port);
+    m_failure.device = m_device;
+    if (!isValidPortNumber(port) || m_device.isEmpty()) {
+        m_failure.kind = PortOpenFailure::Kind::NoPortChosen;
+        emit openFailed(m_failure.describe(port));
+        return;
+    }
+    // The serial layer would wait for good on a FIFO where it reads the port's lock.
+    if (m_failure = lockFileObstacle(m_device, defaultLockFolders());
+        m_failure.kind != PortOpenFailure::Kind::None) {
+        emit openFailed(m_failure.describe(port));
+        return;
+    }
+    m_port.setPortName(m_device);
+    m_port.setBaudRate(bitsPerSecond);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_failure = diagnoseOpenFailure(m_device, m_port);
+        emit openFailed(m_failure.describe(port));
+        return;
+    }
+    m_watch.start(m_device);
+    emit opened();
+}
+
+void SerialLink::close()
+{
+    m_watch.stop();
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    emit closed();
+}
+
+bool SerialLink::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+int SerialLink::bitsPerSecond() const
+{
+    return m_port.isOpen() ? int(m_port.baudRate()) : 0;
+}
+
+bool SerialLink::write(QByteArrayView bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.write(bytes.data(), bytes.size()) != bytes.size())
+        return false;
+    m_port.flush();
+    return true;
+}
+
+void SerialLink::lose()
+{
+    m_watch.stop();
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    emit lost();
+}
+
+} // namespace zuno

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/link.h"
+#include "links/devicewatch.h"
+#include "links/portdiagnosis.h"
+
+#include <QSerialPort>
+
+namespace zuno {
+
+// The line to the projector over a serial port: the COM number names the device (see
+// deviceForPort), opened at 8 data bits, no parity, one stop bit and no flow control. A device
+// that goes away while open closes the port once and reports lost().
+class SerialLink : public Link
+{
+    Q_OBJECT
+  public:
+    explicit SerialLink(QObject* parent = nullptr);
+    ~SerialLink() override;
+
+    void open(int port, int bitsPerSecond) override;
+    void close() override;
+    bool isOpen() const override;
+    bool write(QByteArrayView bytes) override;
+
+    // The device path last opened or tried, and the speed of the open port.
+    QString devicePath() const { return m_device; }
+    int bitsPerSecond() const;
+    // Why the last open failed; Kind::None after a successful one.
+    const PortOpenFailure& lastOpenFailure() const { return m_failure; }
+
+  private:
+    void lose();
+
+    QSerialPort m_port;
+    DeviceWatch m_watch;
+    QString m_device;
+    PortOpenFailure m_failure;
+};
+
+} // namespace zuno

@@ -1,0 +1,176 @@
+#include "session/sessionlog.h"
+
+#include "core/echorendering.h"
+#include "core/exchange.h"
+#include "core/link.h"
+#include "links/portnaming.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace zuno {
+
+namespace {
+
+constexpr QIODevice::OpenMode kAppendMode =
+    QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+
+// Free text (a reason, a status, a device path) kept on its own line and in its own field.
+QString oneField(const QString& text)
+{
+    QString field = text.trimmed();
+    for (QChar& c : field) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    }
+    return field;
+}
+
+} // namespace
+
+SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
+                       PortDescriber describePort, qint64 maxFileBytes, QObject* parent)
+    : QObject(parent), m_file(path), m_maxFileBytes(maxFileBytes),
+      m_describePort(std::move(describePort))
+{
+    // Only a regular file rolls over: a log sent to a terminal or a pipe is never renamed.
+    m_rollsOver = !QFileInfo::exists(path) || QFileInfo(path).isFile();
+    if (!m_file.open(kAppendMode)) {
+        fail(QStringLiteral("cannot be opened: ") + m_file.errorString());
+    } else {
+        m_writing = true;
+        m_size = m_file.size();
+    }
+    m_portOpen = link.isOpen();
+    if (m_portOpen)
+        m_openPort = currentPort();
+
+    connect(&link, &Link::opened, this, [this] {
+        // An open() of a line already open answers opened() again; nothing happened.
+        if (m_portOpen)
+            return;
+        m_openPort = currentPort();
+        m_portOpen = true;
+        log(u"opened");
+    });
+    connect(&link, &Link::openFailed, this,
+            [this](const QString& reason) { log(u"open-failed", oneField(reason)); });
+    connect(&link, &Link::closed, this, [this] { logClosed({}); });
+    connect(&link, &Link::lost, this, [this] { logClosed(u"lost"); });
+    connect(&exchange, &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
+        logBytes(written ? u"sent" : u"unsent", bytes);
+    });
+    connect(&exchange, &Exchange::received, this,
+            [this](const QByteArray& bytes) { logBytes(u"received", bytes); });
+    // What each reply decoded to, rather than the status line, which may also hold an earlier
+    // reply's words, and does not change when a reply repeats them.
+    connect(&exchange, &Exchange::replyDecoded, this,
+            [this](const QString& text) { log(u"status", oneField(text)); });
+    connect(&exchange, &Exchange::noReply, this, [this] { log(u"no-reply"); });
+}
+
+void SessionLog::setPortDescriber(PortDescriber describePort)
+{
+    m_describePort = std::move(describePort);
+}
+
+QString SessionLog::currentPort() const
+{
+    return m_describePort ? oneField(m_describePort()) : QString();
+}
+
+void SessionLog::logBytes(QStringView event, const QByteArray& bytes)
+{
+    if (!m_writing)
+        return;
+    log(event,
+        QString::fromLatin1(bytes.toHex(' ').toUpper()) + u'\t' + renderEcho(bytes).text.trimmed());
+}
+
+void SessionLog::logClosed(QStringView how)
+{
+    if (!m_portOpen)
+        return;
+    log(u"closed", how.toString());
+    m_portOpen = false;
+    m_openPort.clear();
+}
+
+void SessionLog::log(QStringView event, const QString& fields)
+{
+    if (!m_writing)
+        return;
+    QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    line += u'\t';
+    line += m_portOpen ? m_openPort : currentPort();
+    line += u'\t';
+    line += event;
+    if (!fields.isEmpty()) {
+        line += u'\t';
+        line += fields;
+    }
+    line += u'\n';
+    const QByteArray bytes = line.toUtf8();
+    if (m_rollsOver && m_size > 0 && m_size + bytes.size() > m_maxFileBytes && !rollOver())
+        return;
+    if (m_file.write(bytes) != bytes.size()) {
+        // A line cut short (a full disk) is taken back, so the file ends on a whole line.
+        const QString error = m_file.errorString();
+        m_file.resize(m_size);
+        fail(QStringLiteral("cannot be written: ") + error);
+        return;
+    }
+    m_size += bytes.size();
+}
+
+// The full file becomes FILE.1, replacing an older one, and a new FILE starts empty.
+bool SessionLog::rollOver()
+{
+    const QString path = m_file.fileName();
+    const QString older = path + QStringLiteral(".1");
+    m_file.close();
+    QFile::remove(older);
+    QFile current(path);
+    if (!current.rename(older)) {
+        fail(QStringLiteral("cannot be renamed to %1: %2").arg(older, current.errorString()));
+        return false;
+    }
+    m_file.setFileName(path);
+    if (!m_file.open(kAppendMode)) {
+        fail(QStringLiteral("cannot be opened: ") + m_file.errorString());
+        return false;
+    }
+    m_size = 0;
+    return true;
+}
+
+// Said once, then the log stays quiet: retrying every event would cost the panel time on a
+// disk that is full or a folder that is gone.
+void SessionLog::fail(const QString& what)
+{
+    m_writing = false;
+    m_file.close();
+    const QByteArray message = QStringLiteral("zuno: session log %1 %2; no further events are "
+                                              "logged\n")
+                                   .arg(m_file.fileName(), what)
+                                   .toLocal8Bit();
+    std::fputs(message.constData(), stderr);
+    std::fflush(stderr);
+}
+
+QString portDescription(int port)
+{
+    const QString device = deviceForPort(port);
+    const QString com = QStringLiteral("COM%1").arg(port);
+    return device.isEmpty() ? com : com + u' ' + device;
+}
+
+std::unique_ptr<SessionLog> startSessionLog(const QString& path, Exchange& exchange, Link& link,
+                                            SessionLog::PortDescriber describePort)
+{
+    return std::make_unique<SessionLog>(path, exchange, link, std::move(describePort));
+}
+
+} // namespace zuno

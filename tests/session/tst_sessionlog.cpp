@@ -1,0 +1,137 @@
+#include "core/exchange.h"
+#include "session/sessionlog.h"
+#include "testing/fakelink.h"
+#include "testing/testsupport.h"
+
+#include <QtTest>
+
+#include <optional>
+
+using namespace zuno;
+
+namespace {
+
+// The log's lines without their times.
+QStringList eventsIn(const QString& path)
+{
+    QFile file(path);
+    QStringList events;
+    if (file.open(QIODevice::ReadOnly))
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
+            events << line.section(u'\t', 1);
+    return events;
+}
+
+} // namespace
+
+class TestSessionLog : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+  private slots:
+    // Each event in order, on the port that was open when it happened: a refused port, an open
+    // answered twice, a reply and its decoded status, the same status again while the status
+    // line still shows it, a missing reply, a lost line after which a command cannot
+    // go out (and so misses no reply), a port opened and closed.
+    void linesFollowTheEvents()
+    {
+        const QString path = m_dir.filePath("events.log");
+        FakeLink link;
+        link.refusals.insert(7, QStringLiteral("COM7 is\tnot there"));
+        Exchange exchange(link);
+        int chosen = 7;
+        SessionLog log(path, exchange, link,
+                       [&chosen] { return QStringLiteral("COM%1 x").arg(chosen); });
+        link.open(7, 9600);
+        chosen = 5;
+        link.open(5, 9600);
+        link.open(5, 9600);
+        chosen = 6; // the port dialog moved on: the lines keep the port that is open
+        exchange.transmit("CR0");
+        link.arrive("80\r");
+        exchange.replyTimerFired();
+        exchange.transmit("CR0");
+        link.arrive("80\r");
+        exchange.transmit("C00");
+        exchange.replyTimerFired();
+        link.hangUp();
+        exchange.transmit("CR0");
+        exchange.replyTimerFired();
+        link.open(6, 9600);
+        link.close();
+        QCOMPARE(eventsIn(path).join(u'\n'),
+                 QStringList({"COM7 x\topen-failed\tCOM7 is not there", "COM5 x\topened",
+                              "COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
+                              "COM5 x\treceived\t38 30 0D\t8 0  [CR]", "COM5 x\tstatus\tStand by",
+                              "COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
+                              "COM5 x\treceived\t38 30 0D\t8 0  [CR]", "COM5 x\tstatus\tStand by",
+                              "COM5 x\tsent\t43 30 30 0D\tC 0 0  [CR]", "COM5 x\tno-reply",
+                              "COM5 x\tclosed\tlost", "COM6 x\tunsent\t43 52 30 0D\tC R 0  [CR]",
+                              "COM6 x\topened", "COM6 x\tclosed"})
+                     .join(u'\n'));
+    }
+
+    // Many rolls over a small bound: one older file, neither above the bound, and the two
+    // together hold the latest commands without a gap.
+    void rollsOverKeepingOneOlderFile()
+    {
+        const QString path = m_dir.filePath("roll.log");
+        constexpr qint64 kBound = 400; // five or six lines
+        FakeLink link;
+        Exchange exchange(link);
+        SessionLog log(
+            path, exchange, link, [] { return QStringLiteral("COM5"); }, kBound);
+        link.open(5, 9600);
+        for (int i = 0; i < 60; ++i)
+            exchange.transmit(QByteArray::number(1000 + i));
+        QVERIFY(log.isWriting() && !QFile::exists(path + ".2"));
+        QVERIFY(QFileInfo(path).size() <= kBound && QFileInfo(path + ".1").size() <= kBound);
+        const QStringList older = eventsIn(path + ".1"), kept = older + eventsIn(path);
+        QVERIFY(older.size() >= 4 && kept.size() > older.size());
+        for (qsizetype i = 0; i < kept.size(); ++i)
+            QCOMPARE(QByteArray::fromHex(kept[i].section(u'\t', 2, 2).toLatin1()),
+                     QByteArray::number(1060 - kept.size() + i) + '\r');
+    }
+
+    void unwritableLogIsReportedOnce_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qint64>("fileSizeLimit"); // 0: none; else the log fills up mid-session
+        QTest::newRow("folder missing") << m_dir.filePath("missing/session.log") << qint64(0);
+        QTest::newRow("disk full") << QStringLiteral("/dev/full") << qint64(0);
+        QTest::newRow("full in mid-session") << m_dir.filePath("limited.log") << qint64(250);
+    }
+    // The panel's exchange goes on as before: every command reaches the link and every reply
+    // is decoded. What the log held before it filled up stays, in whole lines.
+    void unwritableLogIsReportedOnce()
+    {
+        QFETCH(QString, path);
+        QFETCH(qint64, fileSizeLimit);
+        FakeLink link;
+        Exchange exchange(link);
+        const QString said = QString::fromLocal8Bit(standardErrorOf([&] {
+            std::optional<FileSizeLimit> limit;
+            if (fileSizeLimit > 0)
+                limit.emplace(fileSizeLimit);
+            SessionLog log(path, exchange, link, [] { return QStringLiteral("COM5"); });
+            link.open(5, 9600);
+            for (int i = 0; i < 10; ++i) {
+                exchange.transmit("CR0");
+                link.arrive("80\r");
+                QCOMPARE(exchange.status(), QStringLiteral(" Stand by"));
+            }
+            QVERIFY(!log.isWriting());
+        }));
+        QCOMPARE(link.writes, QList<QByteArray>(10, "CR0\r"));
+        QVERIFY2(said.count(u'\n') == 1 && said.contains(path), qPrintable(said));
+        QFile kept(path);
+        if (fileSizeLimit > 0)
+            QVERIFY(kept.open(QIODevice::ReadOnly) &&
+                    kept.readAll().endsWith("\tstatus\tStand by\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSessionLog)
+#include "tst_sessionlog.moc"
