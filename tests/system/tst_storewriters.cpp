@@ -1,13 +1,10 @@
-#include "settings/settingsstore.h"
-#include "testing/fakelink.h"
+#include "testing/fakesession.h"
 #include "testing/testsupport.h"
-#include "ui/panelwindow.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
-#include <QRadioButton>
 #include <QtTest>
 
 #include <algorithm>
@@ -16,7 +13,6 @@
 #include <thread>
 
 using namespace zuno;
-namespace Store = zuno::SettingsStore;
 
 // The panel and the simulator's --register writing the same settings store.
 class TestStoreWriters : public QObject
@@ -70,9 +66,9 @@ class TestStoreWriters : public QObject
         QProcess sim;
         startSim(sim);
         const QString device = deviceOf(sim);
-        QCOMPARE(Store::read("Ports", "COM7", "missing"), device);
+        QCOMPARE(Settings().text("Ports", "COM7", "missing"), device);
         if (replaced)
-            QVERIFY(Store::write("Ports", "COM7", "/dev/other"));
+            QVERIFY(Settings().store("Ports", {{"COM7", "/dev/other"}}));
         ::kill(sim.processId(), signal);
         QVERIFY(sim.waitForFinished());
         QCOMPARE(sim.exitCode(), 0);
@@ -85,11 +81,10 @@ class TestStoreWriters : public QObject
     {
         const QByteArray before = "[StartUP]\nComPort=3\nADRESS=\n";
         TempStore::writeRaw(before);
-        FakeLink link;
-        PanelWindow window(link);
-        window.start();
-        QVERIFY(link.isOpen());
-        window.controls().addressOptions[std::size_t(addressOptionOf("A002"))]->click();
+        FakeSession f;
+        f.session.start();
+        QVERIFY(f.link.isOpen());
+        f.session.chooseAddress("A002");
 
         // The lock is held by a thread of the test, as by another program, until the panel has
         // begun its close; what the file holds then shows whether anyone wrote past the lock.
@@ -115,17 +110,17 @@ class TestStoreWriters : public QObject
         // Its line is open (it registers right after): the simulator is at the lock.
         QTRY_VERIFY_WITH_TIMEOUT(hasPseudoTerminal(sim.processId()), 10000);
         closing = true;
-        QVERIFY(window.close()); // waits for the lock
+        f.session.end(); // waits for the lock
         holder.join();
         const QString device = deviceOf(sim);
 
         QCOMPARE(whileHeld, before);
-        QCOMPARE(Store::read("StartUP", "ADRESS", "missing"), QStringLiteral("A002"));
-        QCOMPARE(Store::read("Ports", "COM7", "missing"), device);
+        QCOMPARE(Settings().text("StartUP", "ADRESS", "missing"), QStringLiteral("A002"));
+        QCOMPARE(Settings().text("Ports", "COM7", "missing"), device);
         sim.terminate();
         QVERIFY(sim.waitForFinished());
     }
 };
 
-QTEST_MAIN(TestStoreWriters)
+QTEST_GUILESS_MAIN(TestStoreWriters)
 #include "tst_storewriters.moc"
