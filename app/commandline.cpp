@@ -192,7 +192,9 @@ PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings)
                                  : byIdLinkFor(line.mapDevice, serialByIdFolder());
         const QString target = byId.isEmpty() ? line.mapDevice : byId;
         if (!settings.storePortEntry(line.mapPort, target)) {
-            result.err = QStringLiteral("zuno: %1 could not be written\n").arg(settings.location());
+            result.err = QStringLiteral("zuno: COM%1 was not mapped: %2\n")
+                             .arg(line.mapPort)
+                             .arg(settings.writeProblem());
             result.exitCode = 1;
             return result;
         }
@@ -202,6 +204,9 @@ PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings)
                                   ? QString()
                                   : QStringLiteral(" (the device is not present now)"));
     }
+    if (line.listPorts && !settings.problem().isEmpty())
+        result.err += QStringLiteral("zuno: %1: it is not read, so no [Ports] entry applies\n")
+                          .arg(settings.problem());
     if (line.listPorts)
         result.out += inventoryText(
             takeInventory(PortNaming(settings), systemSerialDevices(), serialByIdFolder()));

@@ -94,8 +94,8 @@ class Session : public QObject
     // A Cancel without an earlier port found the port open (a store that failed after it had
     // opened): the port is closed and the port change is over; portChangeFailed() follows.
     void portChangeDropped();
-    // Something the operator should know, once: a settings file too large to read, a session log
-    // that cannot be written.
+    // Something the operator should know, once: a settings file that cannot be used, an address
+    // that cannot be stored, a session log that cannot be written.
     void notice(const QString& text);
     // The closing steps ran.
     void ended();
@@ -115,6 +115,7 @@ class Session : public QObject
     PortChoice m_saved;
     QPointer<QObject> m_attempt;       // the open under way, answered in its context
     bool m_storeAddressOnClose = true; // false while the address is the command line's
+    QString m_toldProblem;             // why the store is unusable, as the start-up told it
     bool m_ended = false;
 };
 

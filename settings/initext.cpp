@@ -27,6 +27,9 @@ struct Line
     qsizetype end = 0;
     qsizetype equals = -1;
     bool unclosed = false; // a quote still open at the end of the text
+    // A backslash at the end of the text, before a line break or none, would carry the line
+    // over into whatever is added after it.
+    bool continued = false;
 };
 
 // Reads the next logical line from pos on; false at the end of the text.
@@ -39,7 +42,9 @@ bool nextLine(const QByteArray& text, qsizetype& pos, Line& line)
     qsizetype i = start;
     bool inQuotes = false;
     line.equals = -1;
+    line.continued = false;
     while (i < size) {
+        line.continued = false;
         const char c = text[i++];
         if (c == '=') {
             if (!inQuotes && line.equals < 0)
@@ -52,11 +57,13 @@ bool nextLine(const QByteArray& text, qsizetype& pos, Line& line)
                 break;
             }
         } else if (c == '\\') {
+            line.continued = i == size;
             if (i < size) {
                 const char escaped = text[i++];
                 if (i < size &&
                     ((escaped == '\n' && text[i] == '\r') || (escaped == '\r' && text[i] == '\n')))
                     ++i;
+                line.continued = escaped == '\n' || escaped == '\r';
             }
         } else if (c == '"') {
             inQuotes = !inQuotes;
@@ -324,9 +331,10 @@ QByteArray withChanges(const QByteArray& text, const QString& section, const QLi
         bool inSection = false;
         qsizetype pos = result.startsWith("\xef\xbb\xbf") ? 3 : 0;
         Line line;
-        bool unclosedAtEnd = false;
+        bool unclosedAtEnd = false, continuedAtEnd = false;
         while (nextLine(result, pos, line)) {
             unclosedAtEnd = line.unclosed;
+            continuedAtEnd = line.continued && line.end == result.size();
             const QByteArrayView bytes =
                 QByteArrayView(result).sliced(line.start, line.end - line.start);
             if (bytes.startsWith('[')) {
@@ -391,6 +399,12 @@ QByteArray withChanges(const QByteArray& text, const QString& section, const QLi
                 result[sectionEnd - 1] != '\r') {
                 result.insert(sectionEnd, newline);
                 sectionEnd += newline.size();
+            }
+            // A line carried over by a backslash ends at a second line break, so that it takes
+            // nothing of the new entry in.
+            if (continuedAtEnd && sectionEnd == result.size()) {
+                result += newline;
+                sectionEnd = result.size();
             }
             result.insert(sectionEnd, entry);
             continue;

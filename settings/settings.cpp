@@ -1,13 +1,14 @@
 #include "settings/settings.h"
 
+#include "core/fileaccess.h"
 #include "core/panellayout.h"
 #include "core/storednumber.h"
 #include "settings/settingsfile.h"
 
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryFile>
 
 namespace zuno {
 
@@ -56,14 +57,25 @@ void Settings::reload()
 {
     m_values.clear();
 #ifdef Q_OS_WIN
-    m_tooLarge = false;
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
 #else
-    // Checked before QSettings opens the file, as opening it reads the whole file.
-    m_tooLarge = QFileInfo(m_path).size() > SettingsFile::kMaxBytes;
-    if (m_tooLarge)
+    // Checked before the file is opened: a named pipe would wait for a writer that may never
+    // come, and a large file would be read whole.
+    m_problem = SettingsFile::unusable(m_path);
+    if (!m_problem.isEmpty())
         return;
-    QSettings store(m_path, QSettings::IniFormat);
+    // Read here without waiting, then by QSettings from a copy of its own: QSettings keeps what
+    // it read of a file by name, size and time, which do not show a rewrite within the same
+    // millisecond at the same size; and whatever took the file's place meanwhile is not opened.
+    QFile file(m_path);
+    QString problem;
+    const QByteArray text = openWithoutWaiting(file, QIODevice::ReadOnly, true, &problem)
+                                ? file.read(SettingsFile::kMaxBytes)
+                                : QByteArray();
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(text) != text.size() || !copy.flush())
+        return;
+    QSettings store(copy.fileName(), QSettings::IniFormat);
 #endif
     for (const QString& key : store.allKeys()) {
         const QVariant value = store.value(key);
@@ -73,8 +85,7 @@ void Settings::reload()
     }
 }
 
-QString Settings::text(const QString& section, const QString& key,
-                       const QString& defaultText) const
+QString Settings::text(const QString& section, const QString& key, const QString& defaultText) const
 {
     return m_values.value(section + u'/' + key, defaultText);
 }
@@ -97,8 +108,8 @@ StoredStartUp Settings::startUp() const
 bool Settings::storePortChoice(PortChoice choice)
 {
     const int code = choice.bitsPerSecond == 9600 ? kSlowSpeedCode : kFastSpeedCode;
-    return store(kStartUpSection,
-                 {{kComPortKey, QString::number(choice.port)}, {kBaudRateKey, QString::number(code)}});
+    return store(kStartUpSection, {{kComPortKey, QString::number(choice.port)},
+                                   {kBaudRateKey, QString::number(code)}});
 }
 
 bool Settings::storeAddress(const QByteArray& prefix)
@@ -148,18 +159,18 @@ bool Settings::change(const QString& section, const QList<Entry>& entries, bool 
     }
     native.sync();
     const bool done = native.status() == QSettings::NoError;
+    m_writeProblem = done ? QString() : QStringLiteral("the registry refused the change");
 #else
     QList<IniText::Change> changes;
     for (const Entry& entry : entries) {
-        changes.append({entry.first,
-                        removing ? std::nullopt : std::optional<QString>(entry.second)});
+        changes.append(
+            {entry.first, removing ? std::nullopt : std::optional<QString>(entry.second)});
     }
-    const SettingsFile::Outcome outcome = SettingsFile::update(m_path, section, changes);
-    const bool done =
-        outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
+    const SettingsFile::Result result = SettingsFile::update(m_path, section, changes);
+    const bool done = result.done();
+    m_writeProblem = result.problem;
 #endif
-    // What was written reads back as written. (Read again, a file rewritten within the same
-    // millisecond at the same size could be taken for the one read before.)
+    // What was written reads back as written, whatever else another program changed meanwhile.
     reload();
     if (done) {
         for (const Entry& entry : entries) {

@@ -23,28 +23,17 @@ bool isPortName(const QString& name)
 bool registerPort(const QString& configHome, const QString& portName, const QString& devicePath,
                   QString* error)
 {
-    const QString path = storePath(configHome);
-    switch (SettingsFile::update(path, QStringLiteral("Ports"), {{portName, devicePath}})) {
-    case SettingsFile::Outcome::Written:
-    case SettingsFile::Outcome::Unchanged:
-        return true;
-    case SettingsFile::Outcome::TooLarge:
-        *error = QStringLiteral("%1 is larger than %2 KiB: not written")
-                     .arg(path)
-                     .arg(SettingsFile::kMaxBytes / 1024);
-        return false;
-    case SettingsFile::Outcome::Failed:
-        break;
-    }
-    *error = QStringLiteral("cannot write %1").arg(path);
-    return false;
+    const SettingsFile::Result result = SettingsFile::update(
+        storePath(configHome), QStringLiteral("Ports"), {{portName, devicePath}});
+    *error = result.problem;
+    return result.done();
 }
 
 bool unregisterPort(const QString& configHome, const QString& portName, const QString& devicePath)
 {
-    const SettingsFile::Outcome outcome = SettingsFile::update(
-        storePath(configHome), QStringLiteral("Ports"), {{portName, std::nullopt, devicePath}});
-    return outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
+    return SettingsFile::update(storePath(configHome), QStringLiteral("Ports"),
+                                {{portName, std::nullopt, devicePath}})
+        .done();
 }
 
 } // namespace zuno::sim
