@@ -18,6 +18,9 @@ void print(FILE* stream, const QString& text)
 
 int main(int argc, char* argv[])
 {
+    // A write to a reader that went away (a session log into a pipe whose reader ended) fails
+    // and is reported, instead of ending the program before its closing steps.
+    zuno::ignoreBrokenPipes();
     QCoreApplication::setApplicationName(QStringLiteral("ZUNO"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZUNO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zuno"));
