@@ -50,6 +50,8 @@ is removed, as a pulled USB adapter's device would go; with --reopen-after-ms a
 new pseudo-terminal opens later, the link points to it, and counting towards the
 next hang-up starts again. On --tcp a hang-up drops the client and stops
 listening, as a server that goes away; a reopen listens on the same port again.
+A TCP client that closes its sending side still gets its replies; then the
+connection ends.
 Output is dropped while no client has the device open or is connected.
 SIGINT, SIGTERM and SIGHUP end the simulator and remove the link and the --register entry
 (the entry only while it still names the simulator's line).)";

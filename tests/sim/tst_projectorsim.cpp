@@ -166,7 +166,8 @@ void TestProjectorSim::silentHangupAndNoise()
 
 // A client writing without reading: commands beyond the pending replies' limit are dropped and
 // counted, a chunk's drops in one report and later ones together after the report interval;
-// once the line has caught up, commands are answered again.
+// once the line has caught up, commands are answered again. Input without CR is thrown away and
+// reported in the same rhythm.
 void TestProjectorSim::floodDroppedAndReported()
 {
     ProjectorSim sim({.replyDelayMs = 0, .faults = {}});
@@ -181,6 +182,15 @@ void TestProjectorSim::floodDroppedAndReported()
     sim.feed("CR4\r");
     QTRY_COMPARE(line.received, QByteArray("80\r").repeated(limit) + "11\r");
     QTRY_COMPARE(reports, QList<qint64>({1000, 2}));
+
+    ProjectorSim flooded({.faults = {}});
+    QStringList notes;
+    connect(&flooded, &ProjectorSim::note, [&](const QString& text) { notes << text; });
+    for (int i = 0; i < 100; ++i)
+        flooded.feed(QByteArray(4096, 'x'));
+    QCOMPARE(notes, QStringList{"4096 bytes without CR thrown away"});
+    QTRY_COMPARE(notes, QStringList({"4096 bytes without CR thrown away",
+                                     "405504 bytes without CR thrown away"}));
 }
 
 // Ten minutes of stall at the first write (the clock jumps while nothing runs): the replies under
