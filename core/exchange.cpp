@@ -6,6 +6,8 @@
 #include "core/replycollection.h"
 #include "core/replydecoder.h"
 
+#include <utility>
+
 namespace zuno {
 
 Exchange::Exchange(Link& link, QObject* parent) : QObject(parent), m_link(link)
@@ -73,7 +75,7 @@ void Exchange::endHold()
     setTxd({});
     setRxd({});
     setReplyIntervals(kAfterHoldReplyMs, kAfterHoldDisplayClearMs);
-    m_collection.clear();
+    startCollection();
     m_holding = false;
 }
 
@@ -97,7 +99,7 @@ void Exchange::startUpCompleted()
     setReplyIntervals(kReplyMs, kDisplayClearMs);
     m_heldRepeatKey = 0;
     m_awaitingReply = false;
-    m_collection.clear();
+    startCollection();
 }
 
 void Exchange::restoreRepeatInterval()
@@ -128,11 +130,12 @@ void Exchange::replyTimerFired()
 {
     if (m_awaitingReply && !m_portClosedShown) {
         setRxd(QString::fromLatin1(kNoReplyMark));
+        m_replyMissed = true;
         emit noReply();
     }
     m_replyTimer.stop();
     setLegends(false, false, false);
-    m_collection.clear();
+    startCollection();
     m_awaitingReply = false;
 }
 
@@ -153,7 +156,8 @@ void Exchange::send(QByteArrayView text)
     const bool written = m_link.write(wire);
     emit sent(wire, written);
     setRxd({});
-    m_collection.clear();
+    startCollection();
+    m_replyMissed = false;
     const EchoRendering echo = renderEcho(wire);
     // A transmit only ever shows legends; the reply timer's tick hides them.
     setLegends(m_ackLegend || echo.showAck, m_crLegend || echo.showCr,
@@ -170,7 +174,7 @@ void Exchange::send(QByteArrayView text)
 
 void Exchange::receive(const QByteArray& bytes)
 {
-    emit received(bytes);
+    emit received(bytes, m_replyMissed);
     const qsizetype before = m_collection.size();
     appendReceived(m_collection, bytes);
     m_awaitingReply = false;
@@ -183,12 +187,18 @@ void Exchange::receive(const QByteArray& bytes)
     setRxd(echo.text);
     // Replies are decoded against the last panel command; console commands never change it.
     const StatusLineUpdate update = decodeReply(m_lastCommand, echo.text, m_collection.size());
-    if (update.kind != StatusLineUpdate::Kind::Unchanged)
+    if (update.kind != StatusLineUpdate::Kind::Unchanged && !std::exchange(m_readingGiven, true))
         emit replyDecoded(update.text);
     if (update.kind == StatusLineUpdate::Kind::Replace)
         setStatus(update.text);
     else if (update.kind == StatusLineUpdate::Kind::Append)
         setStatus(m_status + update.text);
+}
+
+void Exchange::startCollection()
+{
+    m_collection.clear();
+    m_readingGiven = false;
 }
 
 void Exchange::portLost()

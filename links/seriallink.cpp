@@ -82,7 +82,7 @@ bool SerialLink::isOpen() const
     return m_port.isOpen();
 }
 
-int SerialLink::bitsPerSecond() const
+int SerialLink::lineSpeed() const
 {
     return m_port.isOpen() ? int(m_port.baudRate()) : 0;
 }

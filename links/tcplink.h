@@ -31,6 +31,8 @@ class TcpLink : public Link
     void close() override;
     bool isOpen() const override { return m_open; }
     bool write(QByteArrayView bytes) override;
+    // The server sets the line's speed.
+    int lineSpeed() const override { return 0; }
 
   private:
     void connected(int attempt);

@@ -29,7 +29,7 @@ QString oneField(const QString& text)
 
 SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
                        PortDescriber describePort, qint64 maxFileBytes, QObject* parent)
-    : QObject(parent), m_file(path), m_maxFileBytes(maxFileBytes),
+    : QObject(parent), m_link(link), m_file(path), m_maxFileBytes(maxFileBytes),
       m_describePort(std::move(describePort))
 {
     // Only a regular file rolls over: a log sent to a terminal or a pipe is never renamed.
@@ -50,7 +50,9 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
             return;
         m_openPort = currentPort();
         m_portOpen = true;
-        log(u"opened");
+        const int speed = m_link.lineSpeed();
+        log(u"opened", speed > 0 ? QStringLiteral("%1 bit/s").arg(speed)
+                                 : QStringLiteral("speed set by the serial device server"));
     });
     connect(&link, &Link::openFailed, this,
             [this](const QString& reason) { log(u"open-failed", oneField(reason)); });
@@ -59,10 +61,12 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
     connect(&exchange, &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
         logBytes(written ? u"sent" : u"unsent", bytes);
     });
-    connect(&exchange, &Exchange::received, this,
-            [this](const QByteArray& bytes) { logBytes(u"received", bytes); });
-    // What each reply decoded to, rather than the status line, which may also hold an earlier
-    // reply's words, and does not change when a reply repeats them.
+    connect(&exchange, &Exchange::received, this, [this](const QByteArray& bytes, bool late) {
+        logBytes(late ? u"received-late" : u"received", bytes);
+    });
+    // Each reply's reading, once, rather than the status line, which may also hold an earlier
+    // reply's words, does not change when a reply repeats them, and is drawn again as the rest
+    // of a reply arrives.
     connect(&exchange, &Exchange::replyDecoded, this,
             [this](const QString& text) { log(u"status", oneField(text)); });
     connect(&exchange, &Exchange::noReply, this, [this] { log(u"no-reply"); });

@@ -90,7 +90,8 @@ class TestExchange : public QObject
     }
 
     // Replies to the five read commands decode whole or a byte at a time; the length-bound ones
-    // act only on the piece that completes the reply; others are only echoed.
+    // act only on the piece that completes the reply; others are only echoed. Each reply gives
+    // one reading, however many pieces it comes in.
     void repliesDecodeInAnySplit_data()
     {
         QTest::addColumn<QByteArray>("command");
@@ -115,6 +116,7 @@ class TestExchange : public QObject
         for (const qsizetype piece : {reply.size(), qsizetype(1)}) {
             exchange().displayClearTimerFired();
             exchange().transmit(command);
+            QSignalSpy readings(&exchange(), &Exchange::replyDecoded);
             for (qsizetype at = 0; at < reply.size(); at += piece) {
                 m_link->arrive(reply.mid(at, piece));
                 const qsizetype upTo = std::min(at + piece, reply.size());
@@ -123,6 +125,8 @@ class TestExchange : public QObject
                     QCOMPARE(exchange().status(), QString());
             }
             QCOMPARE(exchange().status(), status);
+            QCOMPARE(readings.count(), status.isEmpty() ? 0 : 1);
+            QVERIFY(status.isEmpty() || readings.first().first() == status);
         }
     }
 
@@ -145,9 +149,14 @@ class TestExchange : public QObject
     }
 
     // The reply window closes with the no-reply mark when nothing came; the display clears all
-    // three lines a little later.
+    // three lines a little later. Bytes after the mark are late until the next command goes out.
     void noReplyMarkThenDisplayClear()
     {
+        QSignalSpy received(&exchange(), &Exchange::received);
+        exchange().transmit("CR0");
+        m_link->arrive("0");
+        exchange().replyTimerFired(); // something came: no mark, and what follows is not late
+        m_link->arrive("0\r");
         exchange().transmit("CR0");
         exchange().replyTimerFired();
         QCOMPARE(exchange().rxd(), QString::fromLatin1(kNoReplyMark));
@@ -155,6 +164,7 @@ class TestExchange : public QObject
         QVERIFY(exchange().displayClearTimer().isActive());
 
         m_link->arrive("00\r");
+        m_link->arrive("\x06");
         QVERIFY(!exchange().status().isEmpty());
         QSignalSpy status(&exchange(), &Exchange::statusChanged);
         exchange().displayClearTimerFired();
@@ -162,6 +172,12 @@ class TestExchange : public QObject
         QCOMPARE(status.count(), 1);
         QCOMPARE(status.last().first().toString(), QString());
         QVERIFY(!exchange().displayClearTimer().isActive());
+        exchange().transmit("CR0");
+        m_link->arrive("00\r");
+        QList<bool> late;
+        for (const QList<QVariant>& event : received)
+            late << event.at(1).toBool();
+        QCOMPARE(late, QList<bool>({false, false, true, true, false}));
     }
 
     // The reply window and display time in each mode of the panel.

@@ -94,7 +94,7 @@ class TestSerialLink : public QObject
         QCOMPARE(openAnswer(link, 7, 19200), QString());
         QVERIFY(link.isOpen());
         QCOMPARE(link.devicePath(), pty.slavePath());
-        QCOMPARE(link.bitsPerSecond(), 19200);
+        QCOMPARE(link.lineSpeed(), 19200);
         QVERIFY(link.write("A001CR0\r"));
         QCOMPARE(pty.read(2000, 8), QByteArray("A001CR0\r"));
 
