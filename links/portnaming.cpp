@@ -42,7 +42,7 @@ QString PortNaming::deviceFor(int port) const
 
 bool isTcpDevice(const QString& device)
 {
-    return device.startsWith(kTcpScheme);
+    return device.startsWith(kTcpScheme, Qt::CaseInsensitive);
 }
 
 std::optional<TcpAddress> tcpAddressOf(const QString& device)

@@ -39,7 +39,7 @@ struct TcpAddress
     quint16 port = 0;
 };
 
-// True when the device names a serial device server ("tcp://" in front).
+// True when the device names a serial device server ("tcp://" in front, in any case).
 bool isTcpDevice(const QString& device);
 
 // The server's address; none when the device is no "tcp://HOST:PORT" with a port from 1 to
