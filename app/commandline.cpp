@@ -65,16 +65,15 @@ QString deviceOf(const QString& text, QString* error)
     if (const QRegularExpressionMatch match = scheme.match(text); match.hasMatch()) {
         const QString device = QStringLiteral("tcp://") + text.mid(match.capturedLength());
         if (match.captured(1).compare(QLatin1String("tcp"), Qt::CaseInsensitive) != 0)
-            *error = QStringLiteral("unknown scheme %1: a serial device server is tcp://HOST:PORT")
-                         .arg(quoted(match.captured(1)));
+            *error = QStringLiteral("unknown scheme %1").arg(quoted(match.captured(1)));
         else if (!tcpAddressOf(device))
-            *error = QStringLiteral("a serial device server is tcp://HOST:PORT, PORT 1 to 65535");
+            *error = QStringLiteral("not tcp://HOST:PORT with a PORT from 1 to 65535");
         else
             return device;
         return {};
     }
     if (comName.match(text).hasMatch()) {
-        *error = QStringLiteral("not a COM number (COM1 to COM15) or a device");
+        *error = QStringLiteral("neither a COM number nor a device");
         return {};
     }
     if (!text.contains(u'/'))
@@ -177,7 +176,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
             QString error;
             mapping.device = deviceOf(value.mid(equals + 1), &error);
             if (mapping.device.isEmpty())
-                return failure(QStringLiteral("--map %1: %2 (--unmap COMn removes a mapping)")
+                return failure(QStringLiteral("--map %1: %2; give COMn=DEVICE, or --unmap COMn to "
+                                              "remove a mapping")
                                    .arg(quoted(value), error));
         } else if (option == unmap.names().constFirst()) {
             const QString value = unmapValues.at(unmaps++);
