@@ -33,6 +33,7 @@ Exchange::Exchange(Link& link, QObject* parent) : QObject(parent), m_link(link)
     }
     connect(&m_link, &Link::received, this, &Exchange::receive);
     connect(&m_link, &Link::lost, this, &Exchange::portLost);
+    connect(&m_link, &Link::opened, this, &Exchange::portOpened);
 }
 
 void Exchange::transmit(QByteArrayView command)
@@ -71,7 +72,7 @@ void Exchange::endHold()
     m_replyTimer.stop();
     m_displayClearTimer.start();
     setTxd({});
-    setRxd({});
+    clearRxd();
     setReplyIntervals(kAfterHoldReplyMs, kAfterHoldDisplayClearMs);
     m_collection.clear();
     m_holding = false;
@@ -139,10 +140,10 @@ void Exchange::replyTimerFired()
 void Exchange::displayClearTimerFired()
 {
     setTxd({});
-    setRxd({});
+    clearRxd();
     setStatus({});
     m_displayClearTimer.stop();
-    m_portClosedShown = false;
+    m_portClosedShown = m_lineAway;
 }
 
 void Exchange::send(QByteArrayView text)
@@ -195,6 +196,22 @@ void Exchange::portLost()
 {
     setRxd(QString::fromLatin1(kPortClosedMark));
     m_portClosedShown = true;
+    m_lineAway = true;
+}
+
+// The line that went away is open again: said until the next clearing, which starts now.
+void Exchange::portOpened()
+{
+    if (!std::exchange(m_lineAway, false))
+        return;
+    m_portClosedShown = false;
+    setRxd(QString::fromLatin1(kPortOpenMark));
+    m_displayClearTimer.start();
+}
+
+void Exchange::clearRxd()
+{
+    setRxd(m_lineAway ? QString::fromLatin1(kPortClosedMark) : QString());
 }
 
 void Exchange::setTxd(const QString& text)

@@ -12,8 +12,11 @@ class Link;
 
 // What the RxD line shows when a reply window closes with nothing received.
 inline constexpr char kNoReplyMark[] = " X X X X ";
-// What the RxD line shows when a command could not go out or the line went away.
+// What the RxD line shows when a command could not go out or the line went away. After the line
+// went away it stays until the line is open again.
 inline constexpr char kPortClosedMark[] = " PORT CLOSED ";
+// What the RxD line shows, until the next clearing, when a line that went away is open again.
+inline constexpr char kPortOpenMark[] = " PORT OPEN ";
 
 // One exchange with the projector: every command goes out here, behind the address prefix, and
 // every reply comes back here. It keeps the traffic readable (the TxD and RxD lines, the
@@ -106,6 +109,9 @@ class Exchange : public QObject
     void send(QByteArrayView text);
     void receive(const QByteArray& bytes);
     void portLost();
+    void portOpened();
+    // Empties the RxD line; while the line is away its mark stays.
+    void clearRxd();
     void setTxd(const QString& text);
     void setRxd(const QString& text);
     void setStatus(const QString& text);
@@ -125,6 +131,8 @@ class Exchange : public QObject
     int m_heldRepeatKey = 0; // 0: no hold for the repeat timer to send
     // The RxD line says the port is closed: a closing reply window leaves it standing.
     bool m_portClosedShown = false;
+    // The line went away and is not open again yet.
+    bool m_lineAway = false;
 
     QString m_txd;
     QString m_rxd;
