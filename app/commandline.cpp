@@ -101,7 +101,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
             line.startUp.device = deviceOf(value);
             if (line.startUp.device.isEmpty())
                 return failure(QStringLiteral("--port %1: not a COM number (1 to 15), a device "
-                                              "path or tcp://HOST:PORT")
+                                              "path, tcp://HOST:PORT or rfc2217://HOST:PORT")
                                    .arg(quoted(value)));
         }
     }
@@ -137,7 +137,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
                                .arg(quoted(value)));
         if (line.mapDevice.isEmpty())
             return failure(QStringLiteral("--map %1: the device is missing or no "
-                                          "tcp://HOST:PORT")
+                                          "tcp://HOST:PORT or rfc2217://HOST:PORT")
                                .arg(quoted(value)));
     }
     line.listPorts = parser.isSet(listPorts);
@@ -163,8 +163,9 @@ QString helpText()
         "Without options the panel opens the port, speed and address of the last run.\n"
         "\n"
         "Options:\n"
-        "  --port N|DEVICE      open COM N (1 to 15), or DEVICE (a device path or\n"
-        "                       tcp://HOST:PORT), for this run; nothing is stored\n"
+        "  --port N|DEVICE      open COM N (1 to 15), or DEVICE (a device path,\n"
+        "                       tcp://HOST:PORT or rfc2217://HOST:PORT), for this run;\n"
+        "                       nothing is stored\n"
         "  --baud 9600|19200    the line speed for this run; nothing is stored\n"
         "  --address ADDRESS    SINGLE, ALL, 001, 002, 003 or 004 for this run; stored on\n"
         "                       closing only once another address is picked in the panel\n"
