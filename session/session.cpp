@@ -9,6 +9,7 @@
 #include "settings/settingsfile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace zuno {
@@ -263,9 +264,10 @@ void Session::reconnectTimerFired()
         stopReconnecting();
         return;
     }
+    // A device node that is not there ("COMn" on Windows names no file: it is simply tried).
     const auto deviceGone = [this] {
         const QString device = m_naming.deviceFor(m_choice.port);
-        return !isTcpDevice(device) && !QFileInfo::exists(device);
+        return QDir::isAbsolutePath(device) && !QFileInfo::exists(device);
     };
     // The first attempt gives the reason the line stays away, for the log; after that a serial
     // device is tried only once its path is back.
