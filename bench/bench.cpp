@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -480,6 +481,39 @@ void flood(const QString& simulator, int seconds)
 
 } // namespace
 
+// 6. A device that goes and comes back at the same path, as a re-plugged adapter's by-id link
+// does: from the moment its path is back to the panel's line open again, without a click. The
+// simulator hangs up after each answered STATUS and is back 1.5 s later, well after the panel
+// has noticed the loss, so the return is seen as it happens.
+void deviceReturn(const QString& simulator, int cycles)
+{
+    QTemporaryDir dir;
+    SimProcess sim(simulator, dir.filePath(QStringLiteral("back")),
+                   dir.filePath(QStringLiteral("back.log")),
+                   {QStringLiteral("--hangup-after"), QStringLiteral("1"),
+                    QStringLiteral("--reopen-after-ms"), QStringLiteral("1500")});
+    if (!sim.waitUntilReady())
+        qFatal("the simulator did not start");
+    std::unique_ptr<Panel> started = startPanel(10, sim.linkPath(), "96");
+    Panel& panel = *started;
+    Link& link = panel.session.link();
+    std::vector<double> samples;
+    for (int i = 0; i < cycles; ++i) {
+        QTest::mouseClick(panel.button(PanelButton::Status), Qt::LeftButton);
+        if (!spinUntil([&] { return !link.isOpen(); }, 5000) ||
+            !spinUntil([&] { return QFileInfo::exists(sim.linkPath()); }, 5000))
+            qFatal("the simulator's line did not go and come back");
+        QElapsedTimer back;
+        back.start();
+        if (!spinUntil([&] { return link.isOpen(); }, 5000))
+            qFatal("the panel did not reopen its line");
+        samples.push_back(double(back.nsecsElapsed()) / 1e6);
+    }
+    const Summary s = summarize(samples);
+    addRow(QStringLiteral("device back to line open"), s, QStringLiteral("ms"),
+           QStringLiteral("max < 1000"), s.max < 1000.0);
+}
+
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -504,6 +538,7 @@ int main(int argc, char* argv[])
     const auto repeats = number("repeats", "Repeats of the held button.", 300);
     const auto starts = number("starts", "Start-ups of each program.", 10);
     const auto floodSeconds = number("flood-s", "Seconds of each flood measurement.", 15);
+    const auto returns = number("returns", "Returns of a device that went away.", 10);
     QCommandLineOption simulator(QStringLiteral("simulator"), QStringLiteral("The simulator."),
                                  QStringLiteral("PATH"),
                                  QDir(here).filePath(QStringLiteral("../sim/zuno-projector-sim")));
@@ -558,6 +593,7 @@ int main(int argc, char* argv[])
     startUp(QDir(here).filePath(QStringLiteral("zuno_bench_panel")),
             QDir(here).filePath(QStringLiteral("zuno_bench_bare")), value(starts));
     flood(parser.value(simulator), value(floodSeconds));
+    deviceReturn(parser.value(simulator), value(returns));
 
     int met = 0;
     int targets = 0;
