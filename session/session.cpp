@@ -28,9 +28,11 @@ Session::Session(Settings& settings, std::unique_ptr<Link> link, QObject* parent
     connect(m_link.get(), &Link::notice, this, &Session::tellFromLink);
 }
 
-// The log and the exchange go before the link they listen to.
+// The log and the exchange go before the link they listen to, and nothing the link says while it
+// goes reaches the session's members, which are gone by then.
 Session::~Session()
 {
+    m_link->disconnect(this);
     m_log.reset();
 }
 
