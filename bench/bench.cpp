@@ -598,6 +598,11 @@ int main(int argc, char* argv[])
     const auto oneShots = number("one-shots", "Runs of each one-shot program.", 20);
     const auto sweeps = number("sweeps", "Runs of each --status sweep.", 5);
     const auto floodSeconds = number("flood-s", "Seconds of each flood measurement.", 15);
+    QCommandLineOption only(QStringLiteral("only"),
+                            QStringLiteral("Measure only these parts, separated by commas: "
+                                           "panel, tcp, start-up, one-shot, sweep, flood."),
+                            QStringLiteral("PARTS"));
+    parser.addOption(only);
     QCommandLineOption simulator(QStringLiteral("simulator"), QStringLiteral("The simulator."),
                                  QStringLiteral("PATH"),
                                  QDir(here).filePath(QStringLiteral("../sim/zuno-projector-sim")));
@@ -615,8 +620,12 @@ int main(int argc, char* argv[])
                    QGuiApplication::platformName()));
     print(QString());
     print(tableHeader());
+    const QStringList parts = parser.value(only).split(u',', Qt::SkipEmptyParts);
+    const auto wanted = [&](const char* part) {
+        return parts.isEmpty() || parts.contains(QLatin1String(part));
+    };
 
-    {
+    if (wanted("panel")) {
         Pty pty;
         std::unique_ptr<Panel> panel = startPanel(8, pty.slavePath(), "96");
         panel->exchange().setAddress(kAddress);
@@ -625,7 +634,7 @@ int main(int argc, char* argv[])
         repeatCadence(*panel, pty, value(repeats));
         timerFloor(value(repeats));
     }
-    {
+    if (wanted("tcp")) {
         // The same panel reaching its projector through a serial device server on this machine:
         // the benchmark is the server.
         const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -649,13 +658,17 @@ int main(int argc, char* argv[])
         ::close(connection);
         ::close(server);
     }
-    startUp(QDir(here).filePath(QStringLiteral("zuno_bench_panel")),
-            QDir(here).filePath(QStringLiteral("zuno_bench_bare")), value(starts));
+    if (wanted("start-up"))
+        startUp(QDir(here).filePath(QStringLiteral("zuno_bench_panel")),
+                QDir(here).filePath(QStringLiteral("zuno_bench_bare")), value(starts));
     const QString zuno = QDir(here).filePath(QStringLiteral("../app/zuno"));
-    oneShot(zuno, QDir(here).filePath(QStringLiteral("zuno_bench_oneshot")),
-            parser.value(simulator), value(oneShots));
-    sweep(zuno, parser.value(simulator), value(sweeps));
-    flood(parser.value(simulator), value(floodSeconds));
+    if (wanted("one-shot"))
+        oneShot(zuno, QDir(here).filePath(QStringLiteral("zuno_bench_oneshot")),
+                parser.value(simulator), value(oneShots));
+    if (wanted("sweep"))
+        sweep(zuno, parser.value(simulator), value(sweeps));
+    if (wanted("flood"))
+        flood(parser.value(simulator), value(floodSeconds));
 
     int met = 0;
     int targets = 0;
