@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 
 #include <cmath>
@@ -169,8 +170,14 @@ class PortRun : public QObject
                 [this](const QString& words) { m_words = words.trimmed(); });
         connect(&exchange, &Exchange::replyCompleted, this, &PortRun::finishStep);
         connect(&exchange, &Exchange::replyWindowClosed, this, &PortRun::finishStep);
-        connect(&m_session, &Session::notice, this,
-                [](const QString& text) { print(stderr, QStringLiteral("zuno: %1\n").arg(text)); });
+        // Each port's session reads the same settings: what they have to say is said once.
+        connect(&m_session, &Session::notice, this, [](const QString& text) {
+            static QSet<QString> said;
+            if (said.contains(text))
+                return;
+            said.insert(text);
+            print(stderr, QStringLiteral("zuno: %1\n").arg(text));
+        });
     }
 
     // Output lines ready to print, taken.
