@@ -137,9 +137,10 @@ class TestHeadless : public QObject
         QVERIFY(status["ms"].isNull() && status["status"].isNull());
         QCOMPARE(status["ok"].toBool(), false);
 
+        // Replies end the wait at once: a long window costs nothing and spares a busy machine.
         const Result single =
-            run({"--port", port, "--address", "single", "--send", "CR0", "--send", "C00[CR]",
-                 "--send", "CR3", "--send", "cr0", "--format", "json"});
+            run({"--port", port, "--reply-ms", "20000", "--address", "single", "--send", "CR0",
+                 "--send", "C00[CR]", "--send", "CR3", "--send", "cr0", "--format", "json"});
         QCOMPARE(single.exitCode, 0);
         const QList<QJsonObject> answered = jsonLines(single);
         QCOMPARE(answered.size(), 4);
@@ -158,7 +159,8 @@ class TestHeadless : public QObject
         for (const QJsonObject& reply : answered)
             QVERIFY(reply["ok"].toBool());
 
-        const Result text = run({"--port", port, "--address", "SINGLE", "--send", "CR1"});
+        const Result text =
+            run({"--port", port, "--reply-ms", "20000", "--address", "SINGLE", "--send", "CR1"});
         QCOMPARE(text.exitCode, 0);
         QCOMPARE(text.out, QByteArray("1  [CR]\tInput 1\n"));
     }
@@ -221,7 +223,7 @@ class TestHeadless : public QObject
         const QString refused = refusingServer();
         const Result csv =
             run({"--status", "--port", cable, "--port", server, "--port", "COM9", "--port", refused,
-                 "--address", "001", "--address", "002", "--reply-ms", "300", "--format", "csv"});
+                 "--address", "001", "--address", "002", "--reply-ms", "3000", "--format", "csv"});
         QCOMPARE(csv.exitCode, 1); // a port did not open
         QVERIFY2(csv.err.contains("zuno: " + refused.toLocal8Bit() + ": "), csv.err.constData());
         const QList<QByteArray> lines = csv.lines();
@@ -245,8 +247,8 @@ class TestHeadless : public QObject
 
         const Result json = run({"--status", "--port", server, "--format", "json"});
         QCOMPARE(json.exitCode, 3); // the stored address, 004, is not on this line
-        const Result single =
-            run({"--status", "--port", server, "--address", "SINGLE", "--format", "json"});
+        const Result single = run({"--status", "--port", server, "--address", "SINGLE",
+                                   "--reply-ms", "20000", "--format", "json"});
         QCOMPARE(single.exitCode, 0);
         const QList<QJsonObject> rows = jsonLines(single);
         QCOMPARE(rows.size(), 1);
