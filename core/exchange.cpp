@@ -6,6 +6,8 @@
 #include "core/replycollection.h"
 #include "core/replydecoder.h"
 
+#include <utility>
+
 namespace zuno {
 
 Exchange::Exchange(Link& link, QObject* parent) : QObject(parent), m_link(link)
@@ -101,6 +103,11 @@ void Exchange::startUpCompleted()
     m_collection.clear();
 }
 
+void Exchange::setReplyWindow(int replyMs)
+{
+    setReplyIntervals(replyMs, replyMs + (kDisplayClearMs - kReplyMs));
+}
+
 void Exchange::restoreRepeatInterval()
 {
     m_repeatTimer.setInterval(kRestingRepeatMs);
@@ -133,8 +140,9 @@ void Exchange::replyTimerFired()
     }
     m_replyTimer.stop();
     setLegends(false, false, false);
-    m_collection.clear();
+    const QByteArray collected = std::exchange(m_collection, {});
     m_awaitingReply = false;
+    emit replyWindowClosed(collected);
 }
 
 void Exchange::displayClearTimerFired()
@@ -190,6 +198,8 @@ void Exchange::receive(const QByteArray& bytes)
         setStatus(update.text);
     else if (update.kind == StatusLineUpdate::Kind::Append)
         setStatus(m_status + update.text);
+    if (m_collection.endsWith('\r') || m_collection.endsWith('\x06'))
+        emit replyCompleted(m_collection);
 }
 
 void Exchange::portLost()

@@ -63,6 +63,9 @@ class Exchange : public QObject
     void consoleClosed();
     // The port opened at start-up: the working intervals and a fresh exchange.
     void startUpCompleted();
+    // A reply window of `replyMs` from the next transmission on, the display clearing as long
+    // after it as the working intervals have it (a script's --reply-ms for a slow projector).
+    void setReplyWindow(int replyMs);
     // The repeat timer back to its resting interval ("On" of the MENU group does this).
     void restoreRepeatInterval();
     // The panel is closing: the timers stop, so nothing more is sent, marked or cleared.
@@ -102,6 +105,12 @@ class Exchange : public QObject
     // A reply decoded into status-line words: the words it gave, also when the status line
     // already showed them or shows them after earlier ones.
     void replyDecoded(const QString& text);
+    // The reply collected so far is whole: it ends in an ACK or a CR. A caller that waits for
+    // one reply need not wait for the reply window to close.
+    void replyCompleted(const QByteArray& reply);
+    // The reply window closed: what was collected in it (empty when nothing came), before the
+    // collection is emptied.
+    void replyWindowClosed(const QByteArray& collected);
     // A reply window closed with nothing received: the RxD line shows the no-reply mark.
     void noReply();
 

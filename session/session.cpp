@@ -15,8 +15,14 @@
 namespace zuno {
 
 Session::Session(Settings& settings, std::unique_ptr<Link> link, QObject* parent)
+    : Session(settings, Storing::Allowed, std::move(link), parent)
+{
+}
+
+Session::Session(Settings& settings, Storing storing, std::unique_ptr<Link> link, QObject* parent)
     : QObject(parent), m_settings(settings), m_naming(settings),
-      m_link(link ? std::move(link) : std::make_unique<PortLink>(m_naming)), m_exchange(*m_link)
+      m_link(link ? std::move(link) : std::make_unique<PortLink>(m_naming)), m_exchange(*m_link),
+      m_storing(storing)
 {
     // However the program ends, the closing steps run; they run once.
     if (auto* application = QCoreApplication::instance())
@@ -130,7 +136,7 @@ void Session::applyPortChoice()
         [this, choice] {
             // Port and speed in one replacement: a failure cannot leave a new port with an old
             // speed. The port stays open.
-            if (!m_settings.storePortChoice(choice)) {
+            if (m_storing == Storing::Allowed && !m_settings.storePortChoice(choice)) {
                 emit portChangeFailed(
                     QStringLiteral("COM%1 is open, but the choice could not be stored in %2.")
                         .arg(choice.port)
@@ -176,7 +182,8 @@ void Session::chooseAddress(const QByteArray& prefix)
 void Session::storeAddress()
 {
     // An address the command line chose for this run is not stored unless the operator picks one.
-    if (m_storeAddressOnClose && !m_settings.storeAddress(m_exchange.address()))
+    if (m_storing == Storing::Allowed && m_storeAddressOnClose &&
+        !m_settings.storeAddress(m_exchange.address()))
         emit notice(
             QStringLiteral("the address could not be stored in %1").arg(m_settings.location()));
 }

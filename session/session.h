@@ -50,6 +50,15 @@ class Session : public QObject
     // or a serial device server by the COM number's entry).
     explicit Session(Settings& settings, std::unique_ptr<Link> link = {},
                      QObject* parent = nullptr);
+    // Whether the session may write the settings file. A command run from a script reads the
+    // stored choice but never writes, not even an equal value, nor creates the file.
+    enum class Storing
+    {
+        Allowed,
+        Never
+    };
+    Session(Settings& settings, Storing storing, std::unique_ptr<Link> link = {},
+            QObject* parent = nullptr);
     ~Session() override;
 
     Exchange& exchange() { return m_exchange; }
@@ -142,6 +151,7 @@ class Session : public QObject
     PortChoice m_saved;
     QPointer<QObject> m_attempt;       // the open under way, answered in its context
     bool m_storeAddressOnClose = true; // false while the address is the command line's
+    Storing m_storing = Storing::Allowed;
     bool m_ended = false;
     bool m_reconnectEnabled = false;
     bool m_reconnecting = false;

@@ -66,6 +66,17 @@ class TestCommandLine : public QObject
         QTest::newRow("map COM16") << QStringList{"--map", "COM16=/dev/x"} << 2 << "COM16=/dev/x";
         QTest::newRow("map no device") << QStringList{"--map", "COM3="} << 2 << "COM3=";
         QTest::newRow("map no COM") << QStringList{"--map", "/dev/x"} << 2 << "/dev/x";
+        QTest::newRow("send and status")
+            << QStringList{"--send", "CR0", "--status"} << 2 << "--send and --status";
+        QTest::newRow("empty command") << QStringList{"--send", "[CR]"} << 2 << "'[CR]'";
+        QTest::newRow("reply time for the panel")
+            << QStringList{"--reply-ms", "500"} << 2 << "--reply-ms";
+        QTest::newRow("reply time 0")
+            << QStringList{"--send", "C00", "--reply-ms", "0"} << 2 << "'0'";
+        QTest::newRow("two ports to send to")
+            << QStringList{"--send", "C00", "--port", "1", "--port", "2"} << 2 << "2 times";
+        QTest::newRow("status of ALL")
+            << QStringList{"--status", "--address", "001", "--address", "all"} << 2 << "ALL";
         // Qt's own options are no error of ours; the bad value after them still is.
         QTest::newRow("Qt option first")
             << QStringList{"-platform", "offscreen", "--baud", "96"} << 2 << "'96'";

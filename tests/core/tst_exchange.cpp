@@ -105,6 +105,7 @@ class TestExchange : public QObject
         QTest::newRow("temperatures") << QByteArray("CR6") << QByteArray("035.0 038.5 041.0\r")
                                       << " 0 3 5 . 0 deg C 0 3 8 . 5 deg C 0 4 1 . 0 deg C ";
         QTest::newRow("status 2 is echoed only") << QByteArray("CRA") << QByteArray("00\r") << "";
+        QTest::newRow("acknowledged") << QByteArray("C00") << QByteArray("\x06") << "";
     }
     void repliesDecodeInAnySplit()
     {
@@ -115,6 +116,8 @@ class TestExchange : public QObject
         for (const qsizetype piece : {reply.size(), qsizetype(1)}) {
             exchange().displayClearTimerFired();
             exchange().transmit(command);
+            // A caller waiting for the reply learns once that it is whole, when its end arrives.
+            QSignalSpy completed(&exchange(), &Exchange::replyCompleted);
             for (qsizetype at = 0; at < reply.size(); at += piece) {
                 m_link->arrive(reply.mid(at, piece));
                 const qsizetype upTo = std::min(at + piece, reply.size());
@@ -123,7 +126,31 @@ class TestExchange : public QObject
                     QCOMPARE(exchange().status(), QString());
             }
             QCOMPARE(exchange().status(), status);
+            QCOMPARE(completed.count(), 1);
+            QCOMPARE(completed.first().first().toByteArray(), reply);
         }
+    }
+
+    // A reply window of its own (a slow projector); when it closes, what came in it is handed
+    // over, a piece without its end included, before the collection is emptied.
+    void replyWindowClosesWithWhatCame()
+    {
+        exchange().startUpCompleted();
+        exchange().setReplyWindow(5000);
+        QCOMPARE(replyMs(), 5000);
+        QCOMPARE(displayMs(), 5200);
+        QSignalSpy closed(&exchange(), &Exchange::replyWindowClosed);
+        QSignalSpy completed(&exchange(), &Exchange::replyCompleted);
+        exchange().transmit("CR0");
+        m_link->arrive("00");
+        exchange().replyTimerFired();
+        exchange().transmit("CR0");
+        exchange().replyTimerFired();
+        QCOMPARE(closed.count(), 2);
+        QCOMPARE(closed[0].first().toByteArray(), QByteArray("00"));
+        QCOMPARE(closed[1].first().toByteArray(), QByteArray());
+        QCOMPARE(completed.count(), 0);
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kNoReplyMark));
     }
 
     // Lamp hours are appended to what the status line still shows; a console command does not

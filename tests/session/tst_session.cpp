@@ -286,6 +286,43 @@ class TestSession : public QObject
         QVERIFY(!f.session.exchange().replyTimer().isActive() && ended.size() == 1);
     }
 
+    // Sessions that never store (the headless commands), two side by side over one settings
+    // object: both open their ports, and through start-up, an address and a port picked and the
+    // closing steps the file stays byte for byte; a missing file stays missing.
+    void neverStoringLeavesTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("stored choice")
+            << QByteArray("# mine\n[StartUP]\nComPort=3\nBaudRate=96\nADRESS=A001\n");
+    }
+    void neverStoringLeavesTheFile()
+    {
+        QFETCH(QByteArray, file);
+        if (!file.isNull())
+            TempStore::writeRaw(file);
+        Settings settings;
+        auto* firstLink = new FakeLink;
+        auto* secondLink = new FakeLink;
+        Session first(settings, Session::Storing::Never, std::unique_ptr<Link>(firstLink));
+        Session second(settings, Session::Storing::Never, std::unique_ptr<Link>(secondLink));
+        QSignalSpy started(&first, &Session::started);
+        QSignalSpy alsoStarted(&second, &Session::started);
+        first.start({4, {}, 9600, QByteArray("A002")});
+        second.start({6, {}, {}, {}});
+        QCOMPARE(started.count() + alsoStarted.count(), 2);
+        QCOMPARE(firstLink->port, 4);
+        QCOMPARE(secondLink->port, 6);
+        first.chooseAddress("A003");
+        first.choosePort({5, 19200});
+        first.applyPortChoice();
+        first.end();
+        second.end();
+        QVERIFY(!firstLink->isOpen() && !secondLink->isOpen());
+        QCOMPARE(QFile::exists(TempStore::filePath()), !file.isNull());
+        QCOMPARE(TempStore::readRaw(), file);
+    }
+
     // What the operator should know comes once through notice(): a store too large to read, a
     // session log that cannot be written, an address that cannot be stored.
     void notices()
