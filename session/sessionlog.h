@@ -28,13 +28,20 @@ class Link;
 //   ...                      ...                received-late  HEX  ECHO   (after no-reply)
 //   ...                      ...                closed
 //   ...                      ...                closed         lost        (the line went away)
+//   ...                      ...                reopen-failed  REASON      (reconnecting: the
+//                                                              first failure, then only when
+//                                                              its reason changes)
+//   ...                      ...                reopened       9600 bit/s  (reconnected by itself)
+//   ...                      ...                notice         TEXT        (what the operator was
+//                                                              told)
 //
 // HEX is the bytes as upper-case hex pairs separated by blanks; ECHO is the same bytes as the
 // TxD and RxD lines render them (control codes spelled out); TEXT is what the reply decoded to on
 // the status line. Both go without the blanks the lines show at their ends. A reply gives one
 // "status" line however many pieces it came in (see Exchange::replyDecoded()). SERVER is "speed
-// set by the serial device server", which sets the line's speed itself. Bytes that come after the
-// no-reply mark of the last command, before the next one is sent, are "received-late".
+// set by the serial device server": a raw TCP port's server sets the line's speed itself. Bytes
+// that come after the no-reply mark of the last command, before the next one is sent, are
+// "received-late".
 //
 // The file grows to a bound and then becomes FILE.1 (replacing an older one) while a new FILE
 // starts. A file that cannot be opened or written is reported once (problem(), failed()); the
@@ -55,6 +62,11 @@ class SessionLog : public QObject
     // Asked when the port opens (that description stays until it closes) and for events while
     // no port is open.
     void setPortDescriber(PortDescriber describePort);
+    // While the session reopens a line that went away, its attempts are logged as reopen-failed
+    // (once per reason) and reopened rather than as open-failed and opened.
+    void setReconnecting(bool reconnecting);
+    // An event of the session's own (a notice), with free text.
+    void record(QStringView event, const QString& text);
 
     QString path() const { return m_file.fileName(); }
     // False once the file could not be opened or written: later events are dropped.
@@ -67,6 +79,8 @@ class SessionLog : public QObject
     void failed(const QString& problem);
 
   private:
+    // Free text (a reason, a status, a device path) kept on its own line and in its own field.
+    static QString oneField(const QString& text);
     void log(QStringView event, const QString& fields = {});
     void logBytes(QStringView event, const QByteArray& bytes);
     void logClosed(QStringView how);
@@ -84,6 +98,8 @@ class SessionLog : public QObject
     PortDescriber m_describePort;
     bool m_portOpen = false;
     QString m_openPort; // the description taken when the port opened
+    bool m_reconnecting = false;
+    QString m_reopenFailure; // the reason last logged while reconnecting
 };
 
 } // namespace zuno
