@@ -6,6 +6,8 @@
 #include "core/replycollection.h"
 #include "core/replydecoder.h"
 
+#include <utility>
+
 namespace zuno {
 
 Exchange::Exchange(Link& link, QObject* parent) : QObject(parent), m_link(link)
@@ -33,6 +35,7 @@ Exchange::Exchange(Link& link, QObject* parent) : QObject(parent), m_link(link)
     }
     connect(&m_link, &Link::received, this, &Exchange::receive);
     connect(&m_link, &Link::lost, this, &Exchange::portLost);
+    connect(&m_link, &Link::opened, this, &Exchange::portOpened);
 }
 
 void Exchange::transmit(QByteArrayView command)
@@ -71,9 +74,9 @@ void Exchange::endHold()
     m_replyTimer.stop();
     m_displayClearTimer.start();
     setTxd({});
-    setRxd({});
+    clearRxd();
     setReplyIntervals(kAfterHoldReplyMs, kAfterHoldDisplayClearMs);
-    m_collection.clear();
+    startCollection();
     m_holding = false;
 }
 
@@ -97,7 +100,12 @@ void Exchange::startUpCompleted()
     setReplyIntervals(kReplyMs, kDisplayClearMs);
     m_heldRepeatKey = 0;
     m_awaitingReply = false;
-    m_collection.clear();
+    startCollection();
+}
+
+void Exchange::setReplyWindow(int replyMs)
+{
+    setReplyIntervals(replyMs, replyMs + (kDisplayClearMs - kReplyMs));
 }
 
 void Exchange::restoreRepeatInterval()
@@ -128,21 +136,24 @@ void Exchange::replyTimerFired()
 {
     if (m_awaitingReply && !m_portClosedShown) {
         setRxd(QString::fromLatin1(kNoReplyMark));
+        m_replyMissed = true;
         emit noReply();
     }
     m_replyTimer.stop();
     setLegends(false, false, false);
-    m_collection.clear();
+    const QByteArray collected = m_collection;
+    startCollection();
     m_awaitingReply = false;
+    emit replyWindowClosed(collected);
 }
 
 void Exchange::displayClearTimerFired()
 {
     setTxd({});
-    setRxd({});
+    clearRxd();
     setStatus({});
     m_displayClearTimer.stop();
-    m_portClosedShown = false;
+    m_portClosedShown = m_lineAway;
 }
 
 void Exchange::send(QByteArrayView text)
@@ -153,7 +164,8 @@ void Exchange::send(QByteArrayView text)
     const bool written = m_link.write(wire);
     emit sent(wire, written);
     setRxd({});
-    m_collection.clear();
+    startCollection();
+    m_replyMissed = false;
     const EchoRendering echo = renderEcho(wire);
     // A transmit only ever shows legends; the reply timer's tick hides them.
     setLegends(m_ackLegend || echo.showAck, m_crLegend || echo.showCr,
@@ -170,7 +182,7 @@ void Exchange::send(QByteArrayView text)
 
 void Exchange::receive(const QByteArray& bytes)
 {
-    emit received(bytes);
+    emit received(bytes, m_replyMissed);
     const qsizetype before = m_collection.size();
     appendReceived(m_collection, bytes);
     m_awaitingReply = false;
@@ -183,18 +195,42 @@ void Exchange::receive(const QByteArray& bytes)
     setRxd(echo.text);
     // Replies are decoded against the last panel command; console commands never change it.
     const StatusLineUpdate update = decodeReply(m_lastCommand, echo.text, m_collection.size());
-    if (update.kind != StatusLineUpdate::Kind::Unchanged)
+    if (update.kind != StatusLineUpdate::Kind::Unchanged && !std::exchange(m_readingGiven, true))
         emit replyDecoded(update.text);
     if (update.kind == StatusLineUpdate::Kind::Replace)
         setStatus(update.text);
     else if (update.kind == StatusLineUpdate::Kind::Append)
         setStatus(m_status + update.text);
+    if (m_collection.endsWith('\r') || m_collection.endsWith('\x06'))
+        emit replyCompleted(m_collection);
+}
+
+void Exchange::startCollection()
+{
+    m_collection.clear();
+    m_readingGiven = false;
 }
 
 void Exchange::portLost()
 {
     setRxd(QString::fromLatin1(kPortClosedMark));
     m_portClosedShown = true;
+    m_lineAway = true;
+}
+
+// The line that went away is open again: said until the next clearing, which starts now.
+void Exchange::portOpened()
+{
+    if (!std::exchange(m_lineAway, false))
+        return;
+    m_portClosedShown = false;
+    setRxd(QString::fromLatin1(kPortOpenMark));
+    m_displayClearTimer.start();
+}
+
+void Exchange::clearRxd()
+{
+    setRxd(m_lineAway ? QString::fromLatin1(kPortClosedMark) : QString());
 }
 
 void Exchange::setTxd(const QString& text)

@@ -12,8 +12,11 @@ class Link;
 
 // What the RxD line shows when a reply window closes with nothing received.
 inline constexpr char kNoReplyMark[] = " X X X X ";
-// What the RxD line shows when a command could not go out or the line went away.
+// What the RxD line shows when a command could not go out or the line went away. After the line
+// went away it stays until the line is open again.
 inline constexpr char kPortClosedMark[] = " PORT CLOSED ";
+// What the RxD line shows, until the next clearing, when a line that went away is open again.
+inline constexpr char kPortOpenMark[] = " PORT OPEN ";
 
 // One exchange with the projector: every command goes out here, behind the address prefix, and
 // every reply comes back here. It keeps the traffic readable (the TxD and RxD lines, the
@@ -60,6 +63,9 @@ class Exchange : public QObject
     void consoleClosed();
     // The port opened at start-up: the working intervals and a fresh exchange.
     void startUpCompleted();
+    // A reply window of `replyMs` from the next transmission on, the display clearing as long
+    // after it as the working intervals have it (a script's --reply-ms for a slow projector).
+    void setReplyWindow(int replyMs);
     // The repeat timer back to its resting interval ("On" of the MENU group does this).
     void restoreRepeatInterval();
     // The panel is closing: the timers stop, so nothing more is sent, marked or cleared.
@@ -94,18 +100,35 @@ class Exchange : public QObject
     // The exact bytes of a transmission, address included; written is false when the link
     // refused them (port closed), so nothing went out.
     void sent(const QByteArray& bytes, bool written);
-    // Bytes from the link, before any reply they complete is decoded onto the status line.
-    void received(const QByteArray& bytes);
-    // A reply decoded into status-line words: the words it gave, also when the status line
-    // already showed them or shows them after earlier ones.
+    // Bytes from the link, before any reply they complete is decoded onto the status line. late:
+    // they came after the reply window of the last transmission had closed with noReply(), and
+    // before anything else was sent.
+    void received(const QByteArray& bytes, bool late);
+    // A reply's reading, once per reply: the status-line words it decoded to, at the event that
+    // first made it decodable (two characters of a STATUS reply, all six of a LAMP TIME one).
+    // A reply arriving in pieces is decoded again with each piece, which redraws the status line
+    // with the same words but gives no second reading. Given also when the status line already
+    // showed the words, or shows them after earlier ones. A reply ends with the next
+    // transmission, the reply window's close, or the end of a hold.
     void replyDecoded(const QString& text);
+    // The reply collected so far is whole: it ends in an ACK or a CR. A caller that waits for
+    // one reply need not wait for the reply window to close.
+    void replyCompleted(const QByteArray& reply);
+    // The reply window closed: what was collected in it (empty when nothing came), before the
+    // collection is emptied.
+    void replyWindowClosed(const QByteArray& collected);
     // A reply window closed with nothing received: the RxD line shows the no-reply mark.
     void noReply();
 
   private:
     void send(QByteArrayView text);
     void receive(const QByteArray& bytes);
+    // A new reply is collected from the next byte on.
+    void startCollection();
     void portLost();
+    void portOpened();
+    // Empties the RxD line; while the line is away its mark stays.
+    void clearRxd();
     void setTxd(const QString& text);
     void setRxd(const QString& text);
     void setStatus(const QString& text);
@@ -121,10 +144,14 @@ class Exchange : public QObject
     QByteArray m_lastCommand;
     QByteArray m_collection;
     bool m_awaitingReply = false;
+    bool m_readingGiven = false; // replyDecoded() came for the reply being collected
+    bool m_replyMissed = false;  // noReply() came for the last transmission
     bool m_holding = false;
     int m_heldRepeatKey = 0; // 0: no hold for the repeat timer to send
     // The RxD line says the port is closed: a closing reply window leaves it standing.
     bool m_portClosedShown = false;
+    // The line went away and is not open again yet.
+    bool m_lineAway = false;
 
     QString m_txd;
     QString m_rxd;

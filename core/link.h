@@ -27,6 +27,9 @@ class Link : public QObject
     virtual bool isOpen() const = 0;
     // Writes the whole string at once; false when the line is closed or refused it.
     virtual bool write(QByteArrayView bytes) = 0;
+    // The open line's speed in bit/s; 0 while it is closed, and where the far end sets the speed
+    // itself (a serial device server).
+    virtual int lineSpeed() const = 0;
 
   signals:
     void opened();
@@ -38,6 +41,10 @@ class Link : public QObject
     void lost();
     // close() closed the open line (never for a line that was lost or not open).
     void closed();
+    // Something about the line the operator should know, in words a technician can act on (a
+    // serial device server that speaks another protocol than its entry says, or turned the
+    // connection away). A failed open gives its reason in openFailed() as well.
+    void notice(const QString& text);
 };
 
 // Opens the link and runs exactly one of the two answers, in `context`, once the link has given

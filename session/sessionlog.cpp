@@ -17,8 +17,9 @@ namespace {
 constexpr QIODevice::OpenMode kAppendMode =
     QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
 
-// Free text (a reason, a status, a device path) kept on its own line and in its own field.
-QString oneField(const QString& text)
+} // namespace
+
+QString SessionLog::oneField(const QString& text)
 {
     QString field = text.trimmed();
     for (QChar& c : field) {
@@ -28,11 +29,9 @@ QString oneField(const QString& text)
     return field;
 }
 
-} // namespace
-
 SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
                        PortDescriber describePort, qint64 maxFileBytes, QObject* parent)
-    : QObject(parent), m_path(path), m_file(path), m_maxFileBytes(maxFileBytes),
+    : QObject(parent), m_path(path), m_link(link), m_file(path), m_maxFileBytes(maxFileBytes),
       m_describePort(std::move(describePort))
 {
     if (open()) {
@@ -52,19 +51,28 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
             return;
         m_openPort = currentPort();
         m_portOpen = true;
-        log(u"opened");
+        const int speed = m_link.lineSpeed();
+        log(m_reconnecting ? u"reopened" : u"opened",
+            speed > 0 ? QStringLiteral("%1 bit/s").arg(speed)
+                      : QStringLiteral("speed set by the serial device server"));
     });
-    connect(&link, &Link::openFailed, this,
-            [this](const QString& reason) { log(u"open-failed", oneField(reason)); });
+    connect(&link, &Link::openFailed, this, [this](const QString& reason) {
+        if (!m_reconnecting)
+            log(u"open-failed", oneField(reason));
+        else if (reason != std::exchange(m_reopenFailure, reason))
+            log(u"reopen-failed", oneField(reason));
+    });
     connect(&link, &Link::closed, this, [this] { logClosed({}); });
     connect(&link, &Link::lost, this, [this] { logClosed(u"lost"); });
     connect(&exchange, &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
         logBytes(written ? u"sent" : u"unsent", bytes);
     });
-    connect(&exchange, &Exchange::received, this,
-            [this](const QByteArray& bytes) { logBytes(u"received", bytes); });
-    // What each reply decoded to, rather than the status line, which may also hold an earlier
-    // reply's words, and does not change when a reply repeats them.
+    connect(&exchange, &Exchange::received, this, [this](const QByteArray& bytes, bool late) {
+        logBytes(late ? u"received-late" : u"received", bytes);
+    });
+    // Each reply's reading, once, rather than the status line, which may also hold an earlier
+    // reply's words, does not change when a reply repeats them, and is drawn again as the rest
+    // of a reply arrives.
     connect(&exchange, &Exchange::replyDecoded, this,
             [this](const QString& text) { log(u"status", oneField(text)); });
     connect(&exchange, &Exchange::noReply, this, [this] { log(u"no-reply"); });
@@ -73,6 +81,17 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
 void SessionLog::setPortDescriber(PortDescriber describePort)
 {
     m_describePort = std::move(describePort);
+}
+
+void SessionLog::record(QStringView event, const QString& text)
+{
+    log(event, oneField(text));
+}
+
+void SessionLog::setReconnecting(bool reconnecting)
+{
+    m_reconnecting = reconnecting;
+    m_reopenFailure.clear();
 }
 
 QString SessionLog::currentPort() const

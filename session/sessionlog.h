@@ -18,21 +18,31 @@ class Link;
 // Each line is tab-separated: local time to the millisecond, the port and its device, the event
 // and the event's fields (shown here with blanks):
 //
-//   2026-12-07 14:03:22.517  COM5 /dev/ttyUSB0  opened
-//   ...                      ...                open-failed  REASON
-//   ...                      ...                sent         HEX  ECHO
-//   ...                      ...                unsent       HEX  ECHO   (port closed)
-//   ...                      ...                received     HEX  ECHO
-//   ...                      ...                status       TEXT
+//   2026-12-07 14:03:22.517  COM5 /dev/ttyUSB0  opened         9600 bit/s  (or SERVER, below)
+//   ...                      ...                open-failed    REASON
+//   ...                      ...                sent           HEX  ECHO
+//   ...                      ...                unsent         HEX  ECHO   (port closed)
+//   ...                      ...                received       HEX  ECHO
+//   ...                      ...                status         TEXT
 //   ...                      ...                no-reply
+//   ...                      ...                received-late  HEX  ECHO   (after no-reply)
 //   ...                      ...                closed
-//   ...                      ...                closed       lost        (the line went away)
+//   ...                      ...                closed         lost        (the line went away)
+//   ...                      ...                reopen-failed  REASON      (reconnecting: the
+//                                                              first failure, then only when
+//                                                              its reason changes)
+//   ...                      ...                reopened       9600 bit/s  (reconnected by itself)
+//   ...                      ...                notice         TEXT        (what the operator was
+//                                                              told)
 //
 // HEX is the bytes as upper-case hex pairs separated by blanks; ECHO is the same bytes as the
 // TxD and RxD lines render them (control codes spelled out); TEXT is what the reply decoded to on
-// the status line. Both go without the blanks the lines show at their ends. Of more than
-// kMaxBytesShown bytes (a peer that floods the line) the first are shown, and ECHO ends with the
-// count of the rest: "… 3,840 more bytes".
+// the status line. Both go without the blanks the lines show at their ends. A reply gives one
+// "status" line however many pieces it came in (see Exchange::replyDecoded()). SERVER is "speed
+// set by the serial device server": a raw TCP port's server sets the line's speed itself. Bytes
+// that come after the no-reply mark of the last command, before the next one is sent, are
+// "received-late". Of more than kMaxBytesShown bytes at once (a peer that floods the line) the
+// first are shown, and ECHO ends with the count of the rest: "… 3,840 more bytes".
 //
 // A regular file named directly grows to a bound and then becomes FILE.1 (replacing an older
 // one) while a new FILE starts; a log reached through a link, or into a pipe, a terminal or a
@@ -57,6 +67,11 @@ class SessionLog : public QObject
     // Asked when the port opens (that description stays until it closes) and for events while
     // no port is open.
     void setPortDescriber(PortDescriber describePort);
+    // While the session reopens a line that went away, its attempts are logged as reopen-failed
+    // (once per reason) and reopened rather than as open-failed and opened.
+    void setReconnecting(bool reconnecting);
+    // An event of the session's own (a notice), with free text.
+    void record(QStringView event, const QString& text);
 
     QString path() const { return m_path; }
     // False once the file could not be opened or written: later events are dropped.
@@ -69,6 +84,8 @@ class SessionLog : public QObject
     void failed(const QString& problem);
 
   private:
+    // Free text (a reason, a status, a device path) kept on its own line and in its own field.
+    static QString oneField(const QString& text);
     void log(QStringView event, const QString& fields = {});
     void logBytes(QStringView event, const QByteArray& bytes);
     void logClosed(QStringView how);
@@ -78,6 +95,7 @@ class SessionLog : public QObject
     QString currentPort() const;
 
     QString m_path;
+    const Link& m_link;
     QFile m_file;
     qint64 m_maxFileBytes;
     qint64 m_size = 0;
@@ -87,6 +105,8 @@ class SessionLog : public QObject
     PortDescriber m_describePort;
     bool m_portOpen = false;
     QString m_openPort; // the description taken when the port opened
+    bool m_reconnecting = false;
+    QString m_reopenFailure; // the reason last logged while reconnecting
 };
 
 } // namespace zuno

@@ -5,6 +5,8 @@
 #include "core/storednumber.h"
 #include "settings/settingsfile.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -55,28 +57,44 @@ Settings::Settings(const QString& path) : m_path(path)
 
 void Settings::reload()
 {
-    m_values.clear();
 #ifdef Q_OS_WIN
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
+    m_values.clear();
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
+    takeValues(store);
 #else
     // Checked before the file is opened: a named pipe would wait for a writer that may never
-    // come, and a large file would be read whole.
+    // come, and a large file would be read whole. The file is read without waiting.
     m_problem = SettingsFile::unusable(m_path);
-    if (!m_problem.isEmpty())
-        return;
-    // Read here without waiting, then by QSettings from a copy of its own: QSettings keeps what
-    // it read of a file by name, size and time, which do not show a rewrite within the same
-    // millisecond at the same size; and whatever took the file's place meanwhile is not opened.
+    QByteArray text;
     QFile file(m_path);
     QString problem;
-    const QByteArray text = openWithoutWaiting(file, QIODevice::ReadOnly, true, &problem)
-                                ? file.read(SettingsFile::kMaxBytes)
-                                : QByteArray();
-    QTemporaryFile copy;
-    if (!copy.open() || copy.write(text) != text.size() || !copy.flush())
+    if (m_problem.isEmpty() && openWithoutWaiting(file, QIODevice::ReadOnly, true, &problem))
+        text = file.read(SettingsFile::kMaxBytes + 1);
+    if (text.size() > SettingsFile::kMaxBytes) // it grew meanwhile
+        m_problem = SettingsFile::unusable(m_path);
+    if (!m_problem.isEmpty() || text.size() > SettingsFile::kMaxBytes)
+        text.clear();
+    if (text == m_text)
         return;
-    QSettings store(copy.fileName(), QSettings::IniFormat);
+    m_text = text;
+    m_values.clear();
+    if (text.isEmpty())
+        return;
+    // QSettings reads the text from a copy under a name of its own: it keeps what it read of a
+    // file and reads it again only when its size or time has changed, which a rewrite within
+    // the same millisecond at the same size does not show; and whatever took the file's place
+    // meanwhile is not opened.
+    QTemporaryFile copy;
+    if (copy.open() && copy.write(text) == text.size() && copy.flush()) {
+        takeValues(QSettings(copy.fileName(), QSettings::IniFormat));
+        return;
+    }
+    takeValues(QSettings(m_path, QSettings::IniFormat));
 #endif
+}
+
+void Settings::takeValues(const QSettings& store)
+{
     for (const QString& key : store.allKeys()) {
         const QVariant value = store.value(key);
         m_values.insert(key, value.typeId() == QMetaType::QStringList
@@ -132,9 +150,18 @@ bool Settings::removePortEntry(int port)
     return remove(kPortsSection, portKey(port));
 }
 
+// A path written by hand as in a shell: "~" and "$HOME" (or "${HOME}") at its start stand for
+// the home folder.
 QString Settings::logFile() const
 {
-    return text(kLogSection, kLogFileKey, QString());
+    const QString path = text(kLogSection, kLogFileKey, QString()).trimmed();
+    const QString home = QDir::homePath();
+    for (const QLatin1StringView prefix :
+         {QLatin1StringView("~"), QLatin1StringView("${HOME}"), QLatin1StringView("$HOME")}) {
+        if (path == prefix || path.startsWith(prefix + u'/'))
+            return home + path.mid(prefix.size());
+    }
+    return path;
 }
 
 bool Settings::store(const QString& section, const QList<Entry>& entries)

@@ -89,7 +89,8 @@ QString unusable(const QString& path)
     return factsAbout(path).size > kMaxBytes ? tooLarge(path) : QString();
 }
 
-Result update(const QString& path, const QString& section, const QList<IniText::Change>& changes)
+Result update(const QString& path, const QString& section, const QList<IniText::Change>& changes,
+              QByteArray* before)
 {
     const QFileInfo info(path);
     // The file a link points to is the one replaced, next to itself.
@@ -107,6 +108,8 @@ Result update(const QString& path, const QString& section, const QList<IniText::
     Result result;
     if (!readCurrent(path, target, current, result))
         return result;
+    if (before)
+        *before = current.text;
     if (IniText::withChanges(current.text, section, changes) == current.text)
         return {Outcome::Unchanged, {}}; // a missing file with nothing to add is not created
     if (!QDir().mkpath(info.absolutePath()))
@@ -120,6 +123,8 @@ Result update(const QString& path, const QString& section, const QList<IniText::
     // Read again under the lock: another writer may have changed it meanwhile.
     if (!readCurrent(path, target, current, result))
         return result;
+    if (before)
+        *before = current.text;
     const QByteArray next = IniText::withChanges(current.text, section, changes);
     if (next == current.text)
         return {Outcome::Unchanged, {}};

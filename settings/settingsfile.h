@@ -36,11 +36,14 @@ QString unusable(const QString& path);
 // so none loses another's entry. The file is replaced only by a complete copy written next to
 // it under a name of its own, read back and checked before it takes the file's place; the copy
 // has the file's permissions, owner and group. A path that is a symbolic link stays one: the
-// file it points to is replaced. A missing file (and its folder) is created.
+// file it points to is replaced. A missing file (and its folder) is created. `before`, when
+// given, receives the text the changes were made in (read under the lock when there were any to
+// make; empty for a missing file; left as it is when the file could not be read).
 //
 // Refused: an unusable file (see unusable()), one this user may not write (read-only, or
 // another user's, which a replacement would take from them), and a change that would make it
 // larger than kMaxBytes.
-Result update(const QString& path, const QString& section, const QList<IniText::Change>& changes);
+Result update(const QString& path, const QString& section, const QList<IniText::Change>& changes,
+              QByteArray* before = nullptr);
 
 } // namespace zuno::SettingsFile

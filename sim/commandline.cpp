@@ -53,8 +53,9 @@ listening, as a server that goes away; a reopen listens on the same port again.
 A TCP client that closes its sending side still gets its replies; then the
 connection ends.
 Output is dropped while no client has the device open or is connected.
-SIGINT, SIGTERM and SIGHUP end the simulator and remove the link and the --register entry
-(the entry only while it still names the simulator's line).)";
+SIGINT, SIGTERM and SIGHUP end the simulator, remove the link and take the --register entry
+back: a line that mapped the port before stands again as it was, an entry the simulator added
+goes (only while the entry still names the simulator's line).)";
 
 bool readNumber(const QCommandLineParser& parser, const QString& name, qint64 low, qint64 high,
                 qint64& value, QString& error)

@@ -21,18 +21,23 @@ bool isPortName(const QString& name)
 }
 
 bool registerPort(const QString& configHome, const QString& portName, const QString& devicePath,
-                  QString* error)
+                  QString* error, std::optional<QByteArray>* previousLine)
 {
-    const SettingsFile::Result result = SettingsFile::update(
-        storePath(configHome), QStringLiteral("Ports"), {{portName, devicePath}});
+    const QString section = QStringLiteral("Ports");
+    QByteArray before;
+    const SettingsFile::Result result =
+        SettingsFile::update(storePath(configHome), section, {{portName, devicePath}}, &before);
     *error = result.problem;
+    if (result.done() && previousLine)
+        *previousLine = IniText::entryLine(before, section, portName);
     return result.done();
 }
 
-bool unregisterPort(const QString& configHome, const QString& portName, const QString& devicePath)
+bool unregisterPort(const QString& configHome, const QString& portName, const QString& devicePath,
+                    const std::optional<QByteArray>& previousLine)
 {
     return SettingsFile::update(storePath(configHome), QStringLiteral("Ports"),
-                                {{portName, std::nullopt, devicePath}})
+                                {{portName, std::nullopt, devicePath, previousLine}})
         .done();
 }
 

@@ -57,6 +57,11 @@ class TestCommandLine : public QObject
         QTest::newRow("port 16") << QStringList{"--port", "COM16"} << 2 << "--port COM16";
         QTest::newRow("empty device") << QStringList{"--port="} << 2 << "--port ''";
         QTest::newRow("server without port") << QStringList{"--port", "tcp://h"} << 2 << "tcp://h";
+        QTest::newRow("unknown scheme")
+            << QStringList{"--port", "http://x:80"} << 2 << "unknown scheme 'http'";
+        QTest::newRow("COM name mistyped") << QStringList{"--port", "COM5:"} << 2 << "'COM5:'";
+        QTest::newRow("RFC 2217 server without port")
+            << QStringList{"--port", "rfc2217://h"} << 2 << "rfc2217://h";
         QTest::newRow("baud 4800") << QStringList{"--baud", "4800"} << 2 << "4800";
         QTest::newRow("unknown address") << QStringList{"--address", "005"} << 2 << "005";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "bogus";
@@ -65,6 +70,21 @@ class TestCommandLine : public QObject
         QTest::newRow("map COM16") << QStringList{"--map", "COM16=/dev/x"} << 2 << "COM16=/dev/x";
         QTest::newRow("map no device") << QStringList{"--map", "COM3="} << 2 << "COM3=";
         QTest::newRow("map no COM") << QStringList{"--map", "/dev/x"} << 2 << "/dev/x";
+        QTest::newRow("map a COM name") << QStringList{"--map", "COM6=COM5:"} << 2 << "COM6=COM5:";
+        QTest::newRow("unmap COM0") << QStringList{"--unmap", "COM0"} << 2 << "--unmap 'COM0'";
+        QTest::newRow("one port twice")
+            << QStringList{"--map", "COM6=/dev/a", "--unmap", "com6"} << 2 << "COM6";
+        QTest::newRow("send and status")
+            << QStringList{"--send", "CR0", "--status"} << 2 << "--send and --status";
+        QTest::newRow("empty command") << QStringList{"--send", "[CR]"} << 2 << "'[CR]'";
+        QTest::newRow("reply time for the panel")
+            << QStringList{"--reply-ms", "500"} << 2 << "--reply-ms";
+        QTest::newRow("reply time 0")
+            << QStringList{"--send", "C00", "--reply-ms", "0"} << 2 << "'0'";
+        QTest::newRow("two ports to send to")
+            << QStringList{"--send", "C00", "--port", "1", "--port", "2"} << 2 << "2 times";
+        QTest::newRow("status of ALL")
+            << QStringList{"--status", "--address", "001", "--address", "all"} << 2 << "ALL";
         // Qt's own options are no error of ours; the bad value after them still is.
         QTest::newRow("Qt option first")
             << QStringList{"-platform", "offscreen", "--baud", "96"} << 2 << "'96'";
@@ -171,10 +191,11 @@ class TestCommandLine : public QObject
         QVERIFY(::stat(QFile::encodeName(path), &info) == 0 && S_ISFIFO(info.st_mode));
     }
 
-    // --map writes the device's by-id link, in the store where the panel reads it; --list-ports
-    // then shows the COM number on that link, present.
+    // --map writes the device's by-id link, or a server's address as given, in the store where
+    // the panel reads it; --list-ports then shows the COM number on that link, present.
     void mapThenList()
     {
+        QCOMPARE(run({"--map", "COM7=rfc2217://10.0.4.21:4001"}).exitCode, 0);
         Pty adapter;
         const QString link = m_dir.filePath(QStringLiteral("by-id/usb-Test_Adapter-if00-port0"));
         QVERIFY(QFile::link(adapter.slavePath(), link));
@@ -184,6 +205,15 @@ class TestCommandLine : public QObject
         QVERIFY2(TempStore::readRaw().contains(("\nCOM6=" + link + '\n').toLocal8Bit()),
                  TempStore::readRaw().constData());
 
+        // A path that is no text in the system's encoding cannot be stored as it is.
+        QProcess shell;
+        shell.start(QStringLiteral("sh"),
+                    {"-c", "exec \"$0\" --map \"$(printf 'COM6=/dev/x\\377')\"",
+                     QStringLiteral(ZUNO_PATH)});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(shell.exitCode(), 2);
+        QVERIFY(shell.readAllStandardError().contains("not valid text in the system's encoding"));
+
         const Result listed = run({"--list-ports"});
         QCOMPARE(listed.exitCode, 0);
         const QRegularExpression comLine(
@@ -191,6 +221,34 @@ class TestCommandLine : public QObject
                 .arg(QRegularExpression::escape(link)));
         QVERIFY2(QString::fromLocal8Bit(listed.out).contains(comLine), listed.out.constData());
         QVERIFY(listed.out.contains("\n  COM15 "));
+        QVERIFY(
+            QString::fromLocal8Bit(listed.out)
+                .contains(QRegularExpression("\\n  COM7 +rfc2217://10.0.4.21:4001 +serial device "
+                                             "server \\(from \\[Ports\\]\\)\\n")));
+    }
+
+    // --map takes a bare name as a device in /dev and a scheme in any case, names what it
+    // replaced or says that nothing changed, and maps several ports at once; --unmap removes.
+    void mappingsSayWhatTheyChanged()
+    {
+        const auto answer = [](const QStringList& arguments) {
+            const Result result = run(arguments);
+            return QString::number(result.exitCode) + u' ' + QString::fromLocal8Bit(result.out);
+        };
+        const QString in = " [Ports] in " + TempStore::filePath();
+        const QString absent = " (the device is not present now)\n";
+        QCOMPARE(answer({"--map", "COM6=zuno-none0", "--map", "com7=TCP://h:1"}),
+                 "0 COM6=/dev/zuno-none0 written to" + in + absent + "COM7=tcp://h:1 written to" +
+                     in + '\n');
+        QCOMPARE(answer({"--map", "COM6=zuno-none0"}),
+                 "0 COM6=/dev/zuno-none0 unchanged in" + in + absent);
+        QCOMPARE(answer({"--map", "COM6=zuno-none1"}),
+                 "0 COM6=/dev/zuno-none1 written to" + in +
+                     " (it was /dev/zuno-none0; the device is not present now)\n");
+        QCOMPARE(answer({"--unmap", "COM6", "--unmap", "COM9"}),
+                 "0 COM6=/dev/zuno-none1 removed from" + in + "\nCOM9 is not mapped in" + in +
+                     ": unchanged\n");
+        QCOMPARE(TempStore::readRaw(), "[Ports]\nCOM7=tcp://h:1\n");
     }
 };
 

@@ -1,4 +1,5 @@
 #include "core/storednumber.h"
+#include "settings/initext.h"
 #include "settings/settings.h"
 #include "testing/testsupport.h"
 
@@ -70,6 +71,23 @@ class TestSettings : public QObject
         QCOMPARE(stored.address, address);
     }
 
+    // The session log's file, written by hand, may start from the home folder as in a shell.
+    void logFileFromTheHomeFolder()
+    {
+        const QString home = QDir::homePath();
+        const QList<std::pair<QByteArray, QString>> rows{{"~/zuno.log", home + "/zuno.log"},
+                                                         {"$HOME/logs/a", home + "/logs/a"},
+                                                         {"${HOME}/b", home + "/b"},
+                                                         {" /var/log/zuno ", "/var/log/zuno"},
+                                                         {"~other/c", "~other/c"},
+                                                         {"$HOMEX/d", "$HOMEX/d"},
+                                                         {"logs/~/e", "logs/~/e"}};
+        for (const auto& [written, path] : rows) {
+            TempStore::writeRaw("[Log]\nFile=" + written + '\n');
+            QCOMPARE(Settings().logFile(), path);
+        }
+    }
+
     // What the typed writers store is what the panel reads back, in the file's own codes.
     void typedWritesReadBack()
     {
@@ -139,6 +157,42 @@ class TestSettings : public QObject
         QCOMPARE(TempStore::readRaw(), after);
         QCOMPARE(Settings().text(section, key, "missing"), text.isNull() ? "missing" : text);
         QCOMPARE(Settings().text("Ports", "COM1", "-"), TempStore::value("Ports", "COM1", "-"));
+    }
+
+    // A line taken over for a while (the simulator's --register) and given back stands again
+    // byte for byte, or goes when there was none; a port mapped elsewhere meanwhile keeps that.
+    void lineTakenOverComesBack_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("meanwhile"); // another writer's entry, made while taken
+        QTest::addColumn<QByteArray>("after");
+        // clang-format off
+        QTest::newRow("indented, spaced, commented, CR LF")
+            << QByteArray("[Ports]\r\n  COM7 =  /dev/serial/by-id/usb-x  ; mine\r\nCOM8=/a\r\n") << QByteArray()
+            << QByteArray("[Ports]\r\n  COM7 =  /dev/serial/by-id/usb-x  ; mine\r\nCOM8=/a\r\n");
+        QTest::newRow("twice, quoted over two lines")
+            << QByteArray("[Ports]\nCOM7=/old\nCOM%37=\"/a\n b\"\n") << QByteArray()
+            << QByteArray("[Ports]\nCOM7=/old\nCOM%37=\"/a\n b\"\n");
+        QTest::newRow("last line without a break, one added after it")
+            << QByteArray("[Ports]\nCOM7=/a") << QByteArray("COM9")
+            << QByteArray("[Ports]\nCOM7=/a\nCOM9=/other\n");
+        QTest::newRow("none before") << QByteArray("[Ports]\nCOM1=/a\n") << QByteArray()
+                                     << QByteArray("[Ports]\nCOM1=/a\n");
+        QTest::newRow("mapped elsewhere meanwhile") << QByteArray("[Ports]\nCOM7=/a\n") << QByteArray("COM7")
+                                                    << QByteArray("[Ports]\nCOM7=/other\n");
+        // clang-format on
+    }
+    void lineTakenOverComesBack()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, meanwhile);
+        QFETCH(QByteArray, after);
+        using namespace zuno::IniText;
+        const std::optional<QByteArray> line = entryLine(before, "Ports", "COM7");
+        QByteArray text = withChanges(before, "Ports", {{"COM7", QStringLiteral("/dev/pts/9")}});
+        if (!meanwhile.isEmpty())
+            text = withChanges(text, "Ports", {{meanwhile, QStringLiteral("/other")}});
+        QCOMPARE(withChanges(text, "Ports", {{"COM7", std::nullopt, "/dev/pts/9", line}}), after);
     }
 
     // Texts the file format gives a meaning to read back exactly as written.
