@@ -1,8 +1,8 @@
 #include "session/sessionlog.h"
 
-#include "core/echorendering.h"
 #include "core/exchange.h"
 #include "core/link.h"
+#include "session/logformat.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -10,21 +10,8 @@
 namespace zuno {
 
 namespace {
-
 constexpr QIODevice::OpenMode kAppendMode =
     QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
-
-// Free text (a reason, a status, a device path) kept on its own line and in its own field.
-QString oneField(const QString& text)
-{
-    QString field = text.trimmed();
-    for (QChar& c : field) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = u' ';
-    }
-    return field;
-}
-
 } // namespace
 
 SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
@@ -53,7 +40,7 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
         log(u"opened");
     });
     connect(&link, &Link::openFailed, this,
-            [this](const QString& reason) { log(u"open-failed", oneField(reason)); });
+            [this](const QString& reason) { log(u"open-failed", logField(reason)); });
     connect(&link, &Link::closed, this, [this] { logClosed({}); });
     connect(&link, &Link::lost, this, [this] { logClosed(u"lost"); });
     connect(&exchange, &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
@@ -64,7 +51,7 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
     // What each reply decoded to, rather than the status line, which may also hold an earlier
     // reply's words, and does not change when a reply repeats them.
     connect(&exchange, &Exchange::replyDecoded, this,
-            [this](const QString& text) { log(u"status", oneField(text)); });
+            [this](const QString& text) { log(u"status", logField(text)); });
     connect(&exchange, &Exchange::noReply, this, [this] { log(u"no-reply"); });
 }
 
@@ -75,15 +62,14 @@ void SessionLog::setPortDescriber(PortDescriber describePort)
 
 QString SessionLog::currentPort() const
 {
-    return m_describePort ? oneField(m_describePort()) : QString();
+    return m_describePort ? logField(m_describePort()) : QString();
 }
 
 void SessionLog::logBytes(QStringView event, const QByteArray& bytes)
 {
     if (!m_writing)
         return;
-    log(event,
-        QString::fromLatin1(bytes.toHex(' ').toUpper()) + u'\t' + renderEcho(bytes).text.trimmed());
+    log(event, logBytesFields(bytes));
 }
 
 void SessionLog::logClosed(QStringView how)
@@ -99,16 +85,8 @@ void SessionLog::log(QStringView event, const QString& fields)
 {
     if (!m_writing)
         return;
-    QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    line += u'\t';
-    line += m_portOpen ? m_openPort : currentPort();
-    line += u'\t';
-    line += event;
-    if (!fields.isEmpty()) {
-        line += u'\t';
-        line += fields;
-    }
-    line += u'\n';
+    const QString line = logLine(QDateTime::currentMSecsSinceEpoch(),
+                                 m_portOpen ? m_openPort : currentPort(), event, fields);
     const QByteArray bytes = line.toUtf8();
     if (m_rollsOver && m_size > 0 && m_size + bytes.size() > m_maxFileBytes && !rollOver())
         return;
