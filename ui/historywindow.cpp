@@ -132,8 +132,11 @@ class HistoryModel : public QAbstractTableModel
         if (!index.isValid() || index.row() >= m_history.size())
             return {};
         const ExchangeRecord& r = m_history.at(index.row());
+        // A cell too narrow for its text shows all of it as a tooltip; the time with its date.
         if (role == Qt::ToolTipRole && index.column() == Time)
-            return QDateTime::fromMSecsSinceEpoch(r.sentAt).toString(Qt::ISODateWithMs);
+            return QDateTime::fromMSecsSinceEpoch(r.sentAt).toString(u"yyyy-MM-dd HH:mm:ss.zzz");
+        if (role == Qt::ToolTipRole)
+            return data(index, Qt::DisplayRole);
         if (role != Qt::DisplayRole)
             return {};
         switch (Column(index.column())) {
@@ -243,7 +246,7 @@ HistoryWindow::HistoryWindow(Session& session, QWidget* panel)
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 4);
     m_table->horizontalHeader()->setStretchLastSection(true);
     const int charWidth = m_table->fontMetrics().horizontalAdvance(u'0');
-    const int widths[] = {6, 13, 18, 18, 18, 18, 18, 10};
+    const int widths[] = {7, 15, 22, 27, 22, 27, 22, 11};
     for (int column = 0; column < int(std::size(widths)); ++column)
         m_table->setColumnWidth(column, widths[column] * charWidth);
     // New rows follow the end while the view is at the end.
@@ -284,7 +287,7 @@ HistoryWindow::HistoryWindow(Session& session, QWidget* panel)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_table);
-    resize(150 * charWidth, 30 * m_table->verticalHeader()->defaultSectionSize());
+    resize(178 * charWidth, 30 * m_table->verticalHeader()->defaultSectionSize());
 }
 
 HistoryWindow::~HistoryWindow() = default;
