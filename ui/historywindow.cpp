@@ -70,8 +70,10 @@ class HistoryModel : public QAbstractTableModel
     {
     }
 
+    // Shown again (or mapped again by the window system): once, however often it is told.
     void attach()
     {
+        detach();
         beginResetModel();
         m_rows = m_history.size();
         endResetModel();
@@ -252,10 +254,10 @@ HistoryWindow::HistoryWindow(Session& session, QWidget* panel)
     // New rows follow the end while the view is at the end.
     connect(m_filtered, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
         const QScrollBar* bar = m_table->verticalScrollBar();
-        m_table->setProperty("followEnd", bar->value() == bar->maximum());
+        m_followEnd = bar->value() == bar->maximum();
     });
     connect(m_filtered, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (m_table->property("followEnd").toBool())
+        if (m_followEnd)
             m_table->scrollToBottom();
         showCount();
     });

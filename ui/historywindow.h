@@ -54,6 +54,7 @@ class HistoryWindow : public QWidget
     QLineEdit* m_filter;
     QTableView* m_table;
     QLabel* m_count;
+    bool m_followEnd = false; // the view was at its end when rows came
 };
 
 } // namespace zuno
