@@ -22,8 +22,11 @@
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstdio>
 #include <set>
 
 namespace zuno {
@@ -46,8 +49,29 @@ QString hex(const QByteArray& bytes)
 }
 } // namespace
 
-// The history as rows. Attached, it follows every new exchange; detached (the window closed) it
-// listens to nothing, and attach() catches up at once.
+// Local time of day, "HH:mm:ss.zzz". Asking the time zone costs microseconds a time, too much
+// for filtering thousands of rows at each key: its offset is asked once per quarter hour, the
+// finest step at which any zone's offset changes.
+QString timeOfDay(qint64 msecsSinceEpoch)
+{
+    constexpr qint64 kQuarterMs = 15 * 60 * 1000;
+    constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+    static qint64 quarter = -1;
+    static qint64 offsetMs = 0;
+    if (msecsSinceEpoch / kQuarterMs != quarter) {
+        quarter = msecsSinceEpoch / kQuarterMs;
+        offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).offsetFromUtc()) * 1000;
+    }
+    const qint64 t = ((msecsSinceEpoch + offsetMs) % kDayMs + kDayMs) % kDayMs;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", int(t / 3600000), int(t / 60000 % 60),
+                  int(t / 1000 % 60), int(t % 1000));
+    return QString::fromLatin1(text);
+}
+
+// The history as rows. Attached, it follows the history a moment after each change, with all
+// changes of that moment at once, so that the exchange's own work never waits for the view;
+// detached (the window closed) it listens to nothing, and attach() catches up at once.
 class HistoryModel : public QAbstractTableModel
 {
   public:
@@ -64,10 +88,14 @@ class HistoryModel : public QAbstractTableModel
         Port,
         ColumnCount
     };
+    static constexpr int kUpdateMs = 50;
 
     explicit HistoryModel(ExchangeHistory& history, QObject* parent)
         : QAbstractTableModel(parent), m_history(history)
     {
+        m_update.setSingleShot(true);
+        m_update.setInterval(kUpdateMs);
+        connect(&m_update, &QTimer::timeout, this, &HistoryModel::catchUp);
     }
 
     // Shown again (or mapped again by the window system): once, however often it is told.
@@ -75,37 +103,49 @@ class HistoryModel : public QAbstractTableModel
     {
         detach();
         beginResetModel();
+        m_first = m_history.size() > 0 ? m_history.at(0).number : 0;
         m_rows = m_history.size();
         endResetModel();
-        m_connections = {
-            connect(&m_history, &ExchangeHistory::appended, this, &HistoryModel::appended),
-            connect(&m_history, &ExchangeHistory::lastChanged, this, [this] {
-                emit dataChanged(index(m_rows - 1, 0), index(m_rows - 1, ColumnCount - 1));
-            })};
+        const auto later = [this] {
+            if (!m_update.isActive())
+                m_update.start();
+        };
+        m_connections = {connect(&m_history, &ExchangeHistory::appended, this, later),
+                         connect(&m_history, &ExchangeHistory::lastChanged, this, later)};
     }
     void detach()
     {
         for (const QMetaObject::Connection& connection : m_connections)
             disconnect(connection);
+        m_update.stop();
     }
 
-    const ExchangeRecord& record(int row) const { return m_history.at(row); }
+    // The exchange a row shows; null while the history has dropped it and the rows have not
+    // caught up yet.
+    const ExchangeRecord* record(int row) const
+    {
+        if (m_history.size() == 0)
+            return nullptr;
+        const qint64 index = m_first + row - m_history.at(0).number;
+        return index >= 0 && index < m_history.size() ? &m_history.at(index) : nullptr;
+    }
 
     // Whether the row holds `needle` in any column, or in the bytes as typed ("CR3") or in hex
     // without blanks ("435233"); case is ignored.
     bool matches(int row, const QString& needle) const
     {
-        const ExchangeRecord& r = m_history.at(row);
-        const auto has = [&needle](const QString& text) {
-            return text.contains(needle, Qt::CaseInsensitive);
-        };
+        const ExchangeRecord* r = record(row);
+        if (!r)
+            return false;
         for (int column = 0; column < ColumnCount; ++column) {
-            if (has(index(row, column).data().toString()))
+            if (text(*r, Column(column)).contains(needle, Qt::CaseInsensitive))
                 return true;
         }
-        for (const QByteArray* bytes : {&r.sent, &r.received}) {
-            if (has(QString::fromLatin1(*bytes)) || has(QString::fromLatin1(bytes->toHex())))
-                return true;
+        for (const QByteArray* bytes : {&r->sent, &r->received}) {
+            for (const QByteArray& form : {*bytes, bytes->toHex()}) {
+                if (QString::fromLatin1(form).contains(needle, Qt::CaseInsensitive))
+                    return true;
+            }
         }
         return false;
     }
@@ -129,23 +169,25 @@ class HistoryModel : public QAbstractTableModel
         return {};
     }
 
+    // A cell too narrow for its text shows all of it as a tooltip; the time with its date.
     QVariant data(const QModelIndex& index, int role) const override
     {
-        if (!index.isValid() || index.row() >= m_history.size())
+        const ExchangeRecord* r = index.isValid() ? record(index.row()) : nullptr;
+        if (!r || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
             return {};
-        const ExchangeRecord& r = m_history.at(index.row());
-        // A cell too narrow for its text shows all of it as a tooltip; the time with its date.
         if (role == Qt::ToolTipRole && index.column() == Time)
-            return QDateTime::fromMSecsSinceEpoch(r.sentAt).toString(u"yyyy-MM-dd HH:mm:ss.zzz");
-        if (role == Qt::ToolTipRole)
-            return data(index, Qt::DisplayRole);
-        if (role != Qt::DisplayRole)
-            return {};
-        switch (Column(index.column())) {
+            return QDateTime::fromMSecsSinceEpoch(r->sentAt).toString(u"yyyy-MM-dd HH:mm:ss.zzz");
+        return text(*r, Column(index.column()));
+    }
+
+  private:
+    static QString text(const ExchangeRecord& r, Column column)
+    {
+        switch (column) {
         case Number:
-            return r.number;
+            return QString::number(r.number);
         case Time:
-            return QDateTime::fromMSecsSinceEpoch(r.sentAt).toString(u"HH:mm:ss.zzz");
+            return timeOfDay(r.sentAt);
         case Sent:
             return renderEcho(r.sent).text.trimmed();
         case SentHex:
@@ -157,7 +199,11 @@ class HistoryModel : public QAbstractTableModel
         case Words:
             return r.words.trimmed();
         case Reply:
-            return replyText(r);
+            if (!r.written)
+                return QStringLiteral("port closed");
+            if (r.replyMicros >= 0)
+                return QStringLiteral("%1 ms").arg(double(r.replyMicros) / 1000.0, 0, 'f', 1);
+            return r.noReplyAt != 0 ? QStringLiteral("no reply") : QString();
         case Port:
             return r.port;
         case ColumnCount:
@@ -166,30 +212,31 @@ class HistoryModel : public QAbstractTableModel
         return {};
     }
 
-  private:
-    static QString replyText(const ExchangeRecord& r)
+    // The rows the history has dropped go, the newest row is drawn again, the new ones come.
+    void catchUp()
     {
-        if (!r.written)
-            return QStringLiteral("port closed");
-        if (r.replyMicros >= 0)
-            return QStringLiteral("%1 ms").arg(double(r.replyMicros) / 1000.0, 0, 'f', 1);
-        return r.noReplyAt != 0 ? QStringLiteral("no reply") : QString();
-    }
-
-    void appended(qsizetype dropped)
-    {
-        if (dropped > 0) {
-            beginRemoveRows({}, 0, int(dropped) - 1);
-            m_rows -= dropped;
+        const qint64 first = m_history.size() > 0 ? m_history.at(0).number : m_first + m_rows;
+        const qsizetype gone = qsizetype(std::clamp<qint64>(first - m_first, 0, m_rows));
+        if (gone > 0) {
+            beginRemoveRows({}, 0, int(gone) - 1);
+            m_rows -= gone;
+            m_first = first;
             endRemoveRows();
         }
-        beginInsertRows({}, int(m_rows), int(m_rows));
-        ++m_rows;
-        endInsertRows();
+        m_first = first;
+        if (m_rows > 0)
+            emit dataChanged(index(int(m_rows) - 1, 0), index(int(m_rows) - 1, ColumnCount - 1));
+        if (m_history.size() > m_rows) {
+            beginInsertRows({}, int(m_rows), int(m_history.size()) - 1);
+            m_rows = m_history.size();
+            endInsertRows();
+        }
     }
 
     ExchangeHistory& m_history;
+    qint64 m_first = 0; // the number of the exchange in the first row
     qsizetype m_rows = 0;
+    QTimer m_update;
     std::array<QMetaObject::Connection, 2> m_connections;
 };
 
@@ -202,7 +249,9 @@ class HistoryFilter : public QSortFilterProxyModel
     void setNeedle(const QString& needle)
     {
         m_needle = needle;
-        invalidateFilter();
+        // Filtering anew at once: removing each run of rows that no longer match one by one
+        // would cost the view a pass over every row for each run.
+        invalidate();
     }
 
   protected:
@@ -317,8 +366,10 @@ void HistoryWindow::copySelection()
     for (const QModelIndex& index : m_table->selectionModel()->selectedIndexes())
         rows.insert(m_filtered->mapToSource(index).row());
     QString text;
-    for (int row : rows)
-        text += m_model->record(row).logLines();
+    for (int row : rows) {
+        if (const ExchangeRecord* record = m_model->record(row))
+            text += record->logLines();
+    }
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
 }

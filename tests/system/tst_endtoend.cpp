@@ -384,8 +384,8 @@ class TestEndToEnd : public QObject
         QCOMPARE(rows->rowCount(), 2);
         QCOMPARE(row(1).at(0), QStringLiteral("A F F F C R 3  [CR]"));
         readBack(PanelButton::Status, " X X X X ");
+        QTRY_COMPARE(rows->index(1, 0).data().toInt(), 5);
         QCOMPARE(rows->rowCount(), 2);
-        QCOMPARE(rows->index(1, 0).data().toInt(), 5);
     }
 
     // The line going away like a pulled adapter (or a server that goes away) closes the port
