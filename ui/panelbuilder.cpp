@@ -146,8 +146,8 @@ QRadioButton* addOption(QWidget* frame, const AddressOptionSpec& spec)
 }
 
 // A line whose text the mouse can select and copy from its context menu ("Copy": the
-// selection, or the whole line when nothing is selected; "History" follows it). It stays out of the
-// Tab order and never takes the focus, so clicking it leaves the focused button focused.
+// selection, or the whole line when nothing is selected; "History" follows it). It stays out of
+// the Tab order and never takes the focus, so clicking it leaves the focused button focused.
 void makeCopyable(QLabel* line)
 {
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
