@@ -37,10 +37,14 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
             return;
         m_openPort = currentPort();
         m_portOpen = true;
-        log(u"opened");
+        log(m_reconnecting ? u"reopened" : u"opened");
     });
-    connect(&link, &Link::openFailed, this,
-            [this](const QString& reason) { log(u"open-failed", logField(reason)); });
+    connect(&link, &Link::openFailed, this, [this](const QString& reason) {
+        if (!m_reconnecting)
+            log(u"open-failed", logField(reason));
+        else if (reason != std::exchange(m_reopenFailure, reason))
+            log(u"reopen-failed", logField(reason));
+    });
     connect(&link, &Link::closed, this, [this] { logClosed({}); });
     connect(&link, &Link::lost, this, [this] { logClosed(u"lost"); });
     connect(&exchange, &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
@@ -58,6 +62,17 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
 void SessionLog::setPortDescriber(PortDescriber describePort)
 {
     m_describePort = std::move(describePort);
+}
+
+void SessionLog::record(QStringView event, const QString& text)
+{
+    log(event, logField(text));
+}
+
+void SessionLog::setReconnecting(bool reconnecting)
+{
+    m_reconnecting = reconnecting;
+    m_reopenFailure.clear();
 }
 
 QString SessionLog::currentPort() const

@@ -56,6 +56,8 @@ PanelWindow::PanelWindow(Session& session, QWidget* parent)
     bindButtons();
     bindSession();
     HistoryWindow::attach(this, m_controls.historyAction, m_session);
+    // A technician at the panel wants a line that went away back without a click.
+    m_session.setReconnectEnabled(true);
 
     // Ctrl+K works whichever control has the focus; Meta held as well does not hinder it.
     auto* toggle = new QShortcut(this);

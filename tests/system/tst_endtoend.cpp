@@ -16,15 +16,19 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 using namespace zuno;
@@ -117,6 +121,24 @@ class TestEndToEnd : public QObject
             QCOMPARE(status(), expectedStatus);
     }
 
+    // The session log's events that are no traffic: "opened", "closed lost", "reopened" ...
+    QStringList loggedLineEvents() const
+    {
+        QFile file(m_dir.filePath("session.log"));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList events;
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            const QString event = line.section(u'\t', 2, 2);
+            if (event == "opened" || event == "reopened" || event == "reopen-failed")
+                events << event;
+            else if (event == "closed")
+                events << line.section(u'\t', 2).replace(u'\t', u' ');
+        }
+        return events;
+    }
+
     // What the panel wrote is what the simulator received, in the same order. Called after a
     // last exchange has been answered, so nothing of the panel's can still be on its way.
     void simulatorReceivedAllWritten(const QStringList& expected)
@@ -126,7 +148,8 @@ class TestEndToEnd : public QObject
     }
 
     // The lines of a session log (or of a saved history) after their time and port, both
-    // checked, without blanks; a reply may arrive in pieces: their bytes are joined here.
+    // checked, without blanks. A reply may arrive in pieces: their bytes are joined here, and the
+    // same status decoded after more than one piece counts once.
     QList<QStringList> loggedEvents(const QString& path)
     {
         QFile file(path);
@@ -142,11 +165,19 @@ class TestEndToEnd : public QObject
             if (fields.size() < 3 || !time.match(fields[0]).hasMatch() || fields[1] != port)
                 return {{"malformed: " + line}};
             fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
-            if (fields[0] == "received" && !events.isEmpty() && events.last()[0] == "received")
-                events.last() = {"received", events.last()[1] + fields[1],
-                                 events.last()[2] + fields[2]};
-            else
+            // Since the last command: one "received" with every piece, and each status once (a
+            // reply in pieces may decode to the same words after each).
+            qsizetype since = events.size();
+            while (since > 0 && events[since - 1][0] != "sent")
+                --since;
+            const auto earlier =
+                std::find_if(events.begin() + since, events.end(), [&](const QStringList& e) {
+                    return e[0] == fields[0] && (e[0] == "received" || e == fields);
+                });
+            if (earlier == events.end())
                 events << fields;
+            else if (fields[0] == "received")
+                *earlier = {"received", (*earlier)[1] + fields[1], (*earlier)[2] + fields[2]};
         }
         return events;
     }
@@ -389,7 +420,8 @@ class TestEndToEnd : public QObject
     }
 
     // The line going away like a pulled adapter (or a server that goes away) closes the port
-    // once; "COM" then OK fails while the line is away and opens it once it is back.
+    // once; "COM" stops the panel's own retries, then OK fails while the line is away and opens
+    // it once it is back.
     void hangUpClosesThePortAndComReopensIt()
     {
         START_BOTH({"--hangup-after", "1", "--reopen-after-ms", "4000"});
@@ -398,8 +430,10 @@ class TestEndToEnd : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("hang-up: line closed"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!link().isOpen(), 10000);
         QCOMPARE(rxd(), QStringLiteral(" PORT CLOSED "));
+        QVERIFY(m_session->isReconnecting());
 
         click(PanelButton::Com);
+        QVERIFY(!m_session->isReconnecting() && !m_session->reconnectTimer().isActive());
         QPointer<PortDialog> dialog = openWindow<PortDialog>("portDialog");
         QVERIFY(dialog);
         click(dialog->okButton);
@@ -414,6 +448,123 @@ class TestEndToEnd : public QObject
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
         QCOMPARE(lost.count(), 1);
         simulatorReceivedAllWritten({"CR0[CR]", "CR0[CR]"});
+    }
+
+    // A device that goes and comes back at the same path, or a server that goes and comes back,
+    // is open again without a click: the RxD line says the port is closed until then, and then
+    // that it is open; nothing is sent meanwhile; the log has at most one failure between the
+    // loss and the reopening.
+    void lineComesBackByItself()
+    {
+        START_BOTH({"--hangup-after", "1", "--reopen-after-ms", "1500"});
+        QSignalSpy reconnected(m_session.get(), &Session::reconnected);
+        QStringList shown;
+        connect(&exchange(), &Exchange::rxdChanged, this, [&](const QString& text) {
+            if (reconnected.isEmpty())
+                shown << text;
+        });
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        QTRY_VERIFY_WITH_TIMEOUT(!link().isOpen(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 20000);
+        QVERIFY(m_log.contains("line reopened"));
+        QCOMPARE(shown.mid(shown.indexOf(" PORT CLOSED ")),
+                 (QStringList{" PORT CLOSED ", " PORT OPEN "}));
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        simulatorReceivedAllWritten({"CR0[CR]", "CR0[CR]"});
+        m_window->close();
+        QStringList events = loggedLineEvents();
+        QVERIFY2(events.removeAll("reopen-failed") <= 1, qPrintable(events.join(", ")));
+        QCOMPARE(events, (QStringList{"opened", "closed lost", "reopened", "closed"}));
+    }
+
+    // A second panel on a server that serves one client at a time is told why it cannot have
+    // the line; the first panel keeps it.
+    void busyServerIsExplained()
+    {
+        if (!m_tcp)
+            QSKIP("a TCP line only");
+        START_BOTH({});
+        Settings settings;
+        Session second(settings);
+        QSignalSpy needed(&second, &Session::portNeeded);
+        second.start();
+        QVERIFY(needed.wait(10000));
+        QVERIFY2(needed.first().first().toString().endsWith(
+                     "the server closed the connection at once: it may be serving another client"),
+                 qPrintable(needed.first().first().toString()));
+        QVERIFY(m_log.contains("turned away"));
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+    }
+
+    // rfc2217://HOST:PORT through a real RFC 2217 server (ser2net) in front of the simulator's
+    // pseudo-terminal: the port dialog's speed, 8 data bits, no parity and one stop bit are set
+    // on the serial line, and commands and replies pass without a Telnet byte on the line.
+    void rfc2217ServerCarriesTheLine()
+    {
+        if (m_tcp)
+            QSKIP("the serial line's run only");
+        const QString ser2net =
+            QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/usr/bin", "/sbin", "/bin"});
+        if (ser2net.isEmpty())
+            QSKIP("ser2net is not installed (bash scripts/run-tests installs it)");
+        const QString line = m_dir.filePath("projector");
+        m_sim.start(ZUNO_SIM_PATH, {"--link", line, "--baud", "9600"});
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains('\n'), 10000);
+        QTcpServer probe; // a free port for ser2net
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        QFile config(m_dir.filePath("ser2net.yaml"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral("connection: &projector\n"
+                                    "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                    "  connector: serialdev,%2,9600n81,local\n")
+                         .arg(port)
+                         .arg(line)
+                         .toUtf8());
+        config.close();
+        QProcess server;
+        server.setProcessChannelMode(QProcess::MergedChannels);
+        server.start(ser2net,
+                     {"-n", "-u", "-c", config.fileName(), "-P", m_dir.filePath("ser2net.pid")});
+        QVERIFY(server.waitForStarted());
+        const auto stopServer = qScopeGuard([&] {
+            server.terminate();
+            server.waitForFinished(5000);
+        });
+        // Listening, as the system's table of TCP sockets tells, without a connection that would
+        // open the device.
+        const auto listening = [port] {
+            QFile table("/proc/net/tcp");
+            return table.open(QIODevice::ReadOnly) &&
+                   table.readAll().contains(QStringLiteral(":%1 00000000:0000 0A")
+                                                .arg(port, 4, 16, QChar(u'0'))
+                                                .toUpper()
+                                                .toLatin1());
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(listening(), server.readAll().constData(), 10000);
+
+        TempStore::writeRaw(QStringLiteral("[StartUP]\nComPort=6\nBaudRate=192\n[Ports]\n"
+                                           "COM6=rfc2217://127.0.0.1:%1\n")
+                                .arg(port)
+                                .toUtf8());
+        makePanel();
+        m_session->start();
+        QTRY_VERIFY2_WITH_TIMEOUT(link().isOpen() && m_window->isVisible(),
+                                  server.readAll().constData(), 10000);
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        readBack(PanelButton::PowerOn, "  [ACK] ");
+        simulatorReceivedAllWritten({"CR0[CR]", "C00[CR]"});
+
+        const int fd =
+            ::open(QFile::encodeName(line).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        QVERIFY2(fd >= 0, strerror(errno));
+        termios settings{};
+        const bool read = ::tcgetattr(fd, &settings) == 0;
+        ::close(fd);
+        QVERIFY(read);
+        QCOMPARE(::cfgetospeed(&settings), speed_t(B19200));
+        QCOMPARE(settings.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
     }
 
     // A server that refuses, and one that never answers (its queue of connections full), are
