@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -316,11 +317,8 @@ HistoryWindow::HistoryWindow(Session& session, QWidget* panel)
     copy->setObjectName(QStringLiteral("copyButton"));
     copy->setToolTip(QStringLiteral("Copies the selected exchanges as session log lines"));
     connect(copy, &QPushButton::clicked, this, &HistoryWindow::copySelection);
-    auto* copyKey = new QAction(this);
-    copyKey->setShortcut(QKeySequence::Copy);
-    copyKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(copyKey, &QAction::triggered, this, &HistoryWindow::copySelection);
-    m_table->addAction(copyKey);
+    // The view's own Ctrl+C would copy the current cell alone.
+    m_table->installEventFilter(this);
     auto* saveButton = new QPushButton(QStringLiteral("Save\u2026"));
     saveButton->setObjectName(QStringLiteral("saveButton"));
     saveButton->setToolTip(
@@ -403,6 +401,16 @@ void HistoryWindow::save()
 void HistoryWindow::setSavePathForTesting(std::function<QString()> hook)
 {
     savePathHook() = std::move(hook);
+}
+
+bool HistoryWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_table && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelection();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void HistoryWindow::showEvent(QShowEvent* event)

@@ -42,6 +42,7 @@ class HistoryWindow : public QWidget
     static void setSavePathForTesting(std::function<QString()> hook);
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

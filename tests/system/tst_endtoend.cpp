@@ -379,7 +379,7 @@ class TestEndToEnd : public QObject
             QCOMPARE(row(0).at(0), QStringLiteral("C R 3  [CR]"));
         }
         table->selectRow(0);
-        history->copySelection();
+        QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
         filter->clear();
 
         const QString saved = m_dir.filePath("history.log");
