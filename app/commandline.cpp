@@ -40,20 +40,56 @@ int comNumberOf(const QString& text)
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
-// A device as --port and --map take it: a serial device server's address, or a path made
-// absolute. Empty when it is neither.
-QString deviceOf(const QString& text)
-{
-    if (isTcpDevice(text))
-        return tcpAddressOf(text) ? text : QString();
-    if (text.trimmed().isEmpty())
-        return {};
-    return QFileInfo(text).absoluteFilePath();
-}
-
 QString quoted(const QString& value)
 {
     return u'\'' + value + u'\'';
+}
+
+// A device as --port and --map take it: a serial device server's address (tcp:// or
+// rfc2217://, the scheme in any case, written in lower case), a path made absolute, or a bare
+// name, which names a device in /dev.
+// Empty, with the reason in `error`, for anything else.
+QString deviceOf(const QString& text, QString* error)
+{
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
+    // A COM name where a device belongs, or a COM number mistyped ("COM5:").
+    static const QRegularExpression comName(QStringLiteral("^COM[^/]*$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (text.trimmed().isEmpty()) {
+        *error = QStringLiteral("the device is missing");
+        return {};
+    }
+    // What could not be read as text came in as replacement characters: no such path exists.
+    if (text.contains(QChar::ReplacementCharacter)) {
+        *error = QStringLiteral("the path is not valid text in the system's encoding");
+        return {};
+    }
+    if (const QRegularExpressionMatch match = scheme.match(text); match.hasMatch()) {
+        const QString name = match.captured(1).toLower();
+        const QString device = name + QStringLiteral("://") + text.mid(match.capturedLength());
+        if (name != QLatin1String("tcp") && name != QLatin1String("rfc2217"))
+            *error = QStringLiteral("unknown scheme %1").arg(quoted(match.captured(1)));
+        else if (!tcpAddressOf(device))
+            *error = QStringLiteral("not %1://HOST:PORT with a PORT from 1 to 65535").arg(name);
+        else
+            return device;
+        return {};
+    }
+    if (comName.match(text).hasMatch()) {
+        *error = QStringLiteral("neither a COM number nor a device");
+        return {};
+    }
+    if (!text.contains(u'/'))
+        return QStringLiteral("/dev/") + text;
+    return QFileInfo(text).absoluteFilePath();
+}
+
+// "COMn" (any case) with n from 1 to 15: n; 0 for anything else.
+int mappedPortOf(const QString& text)
+{
+    const int number =
+        text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) ? comNumberOf(text) : -1;
+    return isValidPortNumber(number) ? number : 0;
 }
 } // namespace
 
@@ -69,12 +105,13 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
     const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("file"));
     const QCommandLineOption listPorts(QStringLiteral("list-ports"));
     const QCommandLineOption map(QStringLiteral("map"), {}, QStringLiteral("mapping"));
+    const QCommandLineOption unmap(QStringLiteral("unmap"), {}, QStringLiteral("port"));
     const QCommandLineOption send(QStringLiteral("send"), {}, QStringLiteral("command"));
     const QCommandLineOption status(QStringLiteral("status"));
     const QCommandLineOption replyMs(QStringLiteral("reply-ms"), {}, QStringLiteral("ms"));
     const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("format"));
-    parser.addOptions(
-        {help, version, port, baud, address, log, listPorts, map, send, status, replyMs, format});
+    parser.addOptions({help, version, port, baud, address, log, listPorts, map, unmap, send, status,
+                       replyMs, format});
     for (const char* name : kQtOptionsWithValue)
         parser.addOption({QString::fromLatin1(name), {}, QStringLiteral("value")});
     for (const char* name : kQtFlags)
@@ -106,11 +143,12 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
                 return failure(QStringLiteral("--port %1: a COM number is 1 to 15").arg(value));
             named.port = std::int16_t(number);
         } else {
-            named.device = deviceOf(value);
+            QString error;
+            named.device = deviceOf(value, &error);
             if (named.device.isEmpty())
-                return failure(QStringLiteral("--port %1: not a COM number (1 to 15), a device "
-                                              "path, tcp://HOST:PORT or rfc2217://HOST:PORT")
-                                   .arg(quoted(value)));
+                return failure(QStringLiteral("--port %1: %2; give a COM number (1 to 15), a "
+                                              "device, tcp://HOST:PORT or rfc2217://HOST:PORT")
+                                   .arg(quoted(value), error));
         }
         line.ports << named;
     }
@@ -140,24 +178,43 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
     }
     if (!line.addresses.isEmpty())
         line.startUp.address = line.addresses.constFirst();
-    if (parser.isSet(map)) {
-        const QString value = parser.value(map);
-        const qsizetype equals = value.indexOf(u'=');
-        const QString com = value.left(equals);
-        line.mapPort = equals < 0 || !com.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)
-                           ? -1
-                           : comNumberOf(com);
-        line.mapDevice = equals < 0 ? QString() : deviceOf(value.mid(equals + 1));
-        if (!isValidPortNumber(line.mapPort))
-            return failure(QStringLiteral("--map %1: expected COMn=DEVICE with n from 1 to 15")
-                               .arg(quoted(value)));
-        if (line.mapDevice.isEmpty())
-            return failure(QStringLiteral("--map %1: the device is missing or no "
-                                          "tcp://HOST:PORT or rfc2217://HOST:PORT")
-                               .arg(quoted(value)));
+    // Each --map and --unmap in the order given; a port named twice would leave it to chance
+    // which one counts.
+    const QStringList mapValues = parser.values(map), unmapValues = parser.values(unmap);
+    qsizetype maps = 0, unmaps = 0;
+    for (const QString& option : parser.optionNames()) {
+        CommandLine::Mapping mapping;
+        if (option == map.names().constFirst()) {
+            const QString value = mapValues.at(maps++);
+            const qsizetype equals = value.indexOf(u'=');
+            mapping.port = equals < 0 ? 0 : mappedPortOf(value.left(equals));
+            if (mapping.port == 0)
+                return failure(QStringLiteral("--map %1: expected COMn=DEVICE with n from 1 to 15")
+                                   .arg(quoted(value)));
+            QString error;
+            mapping.device = deviceOf(value.mid(equals + 1), &error);
+            if (mapping.device.isEmpty())
+                return failure(QStringLiteral("--map %1: %2; give COMn=DEVICE, or --unmap COMn to "
+                                              "remove a mapping")
+                                   .arg(quoted(value), error));
+        } else if (option == unmap.names().constFirst()) {
+            const QString value = unmapValues.at(unmaps++);
+            mapping.port = mappedPortOf(value);
+            if (mapping.port == 0)
+                return failure(QStringLiteral("--unmap %1: expected COMn with n from 1 to 15")
+                                   .arg(quoted(value)));
+        } else {
+            continue;
+        }
+        for (const CommandLine::Mapping& earlier : std::as_const(line.mappings)) {
+            if (earlier.port == mapping.port)
+                return failure(
+                    QStringLiteral("COM%1 is mapped or unmapped twice").arg(mapping.port));
+        }
+        line.mappings.append(mapping);
     }
     line.listPorts = parser.isSet(listPorts);
-    if (line.listPorts || line.mapPort != 0)
+    if (line.listPorts || !line.mappings.isEmpty())
         line.action = CommandLine::Action::Ports;
     line.platform = parser.value(QStringLiteral("platform"));
 
@@ -173,8 +230,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
     if (sending && reading)
         return failure(QStringLiteral("--send and --status: give one of them"));
     if ((sending || reading) && line.action == CommandLine::Action::Ports)
-        return failure(
-            QStringLiteral("%1 does not combine with --list-ports or --map").arg(headlessName));
+        return failure(QStringLiteral("%1 does not combine with --list-ports, --map or --unmap")
+                           .arg(headlessName));
     if (!sending && !reading) {
         for (const QCommandLineOption* only : {&replyMs, &format}) {
             if (parser.isSet(*only))
@@ -241,15 +298,14 @@ QString helpText()
         "            [--reply-ms MS] [--format text|json] [--log FILE]\n"
         "       zuno --status [--port P ...] [--address A ...] [--reply-ms MS]\n"
         "            [--format text|json|csv] [--log FILE]\n"
-        "       zuno --list-ports | --map COMn=DEVICE | --help | --version\n"
+        "       zuno --list-ports | --map COMn=DEVICE ... --unmap COMn ... | --help | --version\n"
         "Controls and tests a data projector over an RS-232C serial line.\n"
         "Without --send or --status the panel opens the port, speed and address of the last\n"
         "run; --send and --status need no display and print their results instead.\n"
         "\n"
         "Options:\n"
-        "  --port N|DEVICE      open COM N (1 to 15), or DEVICE (a device path,\n"
-        "                       tcp://HOST:PORT or rfc2217://HOST:PORT), for this run;\n"
-        "                       nothing is stored\n"
+        "  --port N|DEVICE      open COM N (1 to 15), or DEVICE, for this run; nothing is\n"
+        "                       stored\n"
         "  --baud 9600|19200    the line speed for this run; nothing is stored\n"
         "  --address ADDRESS    SINGLE, ALL, 001, 002, 003 or 004 for this run; the panel\n"
         "                       stores it on closing only once another address is picked\n"
@@ -267,10 +323,14 @@ QString helpText()
         "  --list-ports         list COM1 to COM15 with their devices, and the serial\n"
         "                       devices present with the COM number that reaches each\n"
         "  --map COMn=DEVICE    name DEVICE as COM n in the [Ports] section of the settings\n"
-        "                       file, by its /dev/serial/by-id link when it has one\n"
+        "                       file, by its /dev/serial/by-id link when it has one; may\n"
+        "                       be given for several ports\n"
+        "  --unmap COMn         remove COM n from the [Ports] section\n"
         "  -h, --help           show this help\n"
         "  --version            show the version\n"
         "\n"
+        "DEVICE is a device path, a name in /dev (ttyUSB0 is /dev/ttyUSB0), or a serial\n"
+        "device server's tcp://HOST:PORT or rfc2217://HOST:PORT.\n"
         "Qt's own options (-platform, -style ...) are accepted.\n"
         "Settings file: $XDG_CONFIG_HOME/ZUNO.conf (default ~/.config/ZUNO.conf); --send and\n"
         "--status read it and never write it.\n"
@@ -283,21 +343,44 @@ QString helpText()
 PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings)
 {
     PortCommandsResult result;
-    if (line.mapPort != 0) {
-        const QString byId = isTcpDevice(line.mapDevice)
-                                 ? QString()
-                                 : byIdLinkFor(line.mapDevice, serialByIdFolder());
-        const QString target = byId.isEmpty() ? line.mapDevice : byId;
-        if (!settings.storePortEntry(line.mapPort, target)) {
+    for (const CommandLine::Mapping& mapping : line.mappings) {
+        settings.reload(); // what stands there now is what is replaced
+        const QString before = settings.portEntry(mapping.port);
+        const QString place = QStringLiteral("[Ports] in ") + settings.location();
+        QString target = mapping.device;
+        if (!target.isEmpty() && !isTcpDevice(target)) {
+            if (const QString byId = byIdLinkFor(target, serialByIdFolder()); !byId.isEmpty())
+                target = byId;
+        }
+        const bool stored = target.isEmpty() ? settings.removePortEntry(mapping.port)
+                                             : settings.storePortEntry(mapping.port, target);
+        if (!stored) {
             result.err = QStringLiteral("zuno: %1 could not be written\n").arg(settings.location());
             result.exitCode = 1;
             return result;
         }
-        result.out = QStringLiteral("%1 written to [Ports] in %2%3\n")
-                         .arg(mappingLine(line.mapPort, target), settings.location(),
-                              isTcpDevice(target) || QFileInfo::exists(target)
-                                  ? QString()
-                                  : QStringLiteral(" (the device is not present now)"));
+        if (target.isEmpty()) {
+            result.out += before.isEmpty()
+                              ? QStringLiteral("COM%1 is not mapped in %2: unchanged\n")
+                                    .arg(mapping.port)
+                                    .arg(place)
+                              : QStringLiteral("%1 removed from %2\n")
+                                    .arg(mappingLine(mapping.port, before), place);
+            continue;
+        }
+        QStringList notes;
+        if (!before.isEmpty() && before != target)
+            notes << QStringLiteral("it was %1").arg(before);
+        if (!isTcpDevice(target) && !QFileInfo::exists(target))
+            notes << QStringLiteral("the device is not present now");
+        result.out += QStringLiteral("%1 %2 %3%4\n")
+                          .arg(mappingLine(mapping.port, target),
+                               before == target ? QStringLiteral("unchanged in")
+                                                : QStringLiteral("written to"),
+                               place,
+                               notes.isEmpty()
+                                   ? QString()
+                                   : QStringLiteral(" (%1)").arg(notes.join(QLatin1String("; "))));
     }
     if (line.listPorts)
         result.out += inventoryText(

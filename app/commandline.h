@@ -18,7 +18,7 @@ struct CommandLine
         Panel,   // start the panel
         Help,    // print helpText()
         Version, // print versionText()
-        Ports,   // --map and/or --list-ports, then end
+        Ports,   // --map, --unmap and/or --list-ports, then end
         Send,    // --send: the commands to one projector, the replies on stdout
         Status,  // --status: the readings of every projector named, on stdout
         Error    // print `error` on stderr and end with kBadUsageExit
@@ -32,9 +32,14 @@ struct CommandLine
     // Where the session log goes: --log, else the store's [Log] "File"; empty: no log.
     QString sessionLogFile;
 
-    bool listPorts = false; // --list-ports
-    int mapPort = 0;        // --map COMn=DEVICE: n (0: no --map) ...
-    QString mapDevice;      // ... and DEVICE
+    // One --map COMn=DEVICE, or --unmap COMn (no device), in the order given.
+    struct Mapping
+    {
+        int port = 0;
+        QString device; // empty: the mapping is removed
+    };
+    bool listPorts = false;  // --list-ports
+    QList<Mapping> mappings; // --map and --unmap
 
     // The headless commands (--send, --status): standard output, exit codes, no window.
     enum class Format
@@ -70,7 +75,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
 QString helpText();
 QString versionText();
 
-// Runs --map and --list-ports: the output for stdout and stderr, and the exit code.
+// Runs --map, --unmap and --list-ports: the output for stdout and stderr, and the exit code.
 struct PortCommandsResult
 {
     QString out;

@@ -76,7 +76,7 @@ void Exchange::endHold()
     setTxd({});
     clearRxd();
     setReplyIntervals(kAfterHoldReplyMs, kAfterHoldDisplayClearMs);
-    m_collection.clear();
+    startCollection();
     m_holding = false;
 }
 
@@ -100,7 +100,7 @@ void Exchange::startUpCompleted()
     setReplyIntervals(kReplyMs, kDisplayClearMs);
     m_heldRepeatKey = 0;
     m_awaitingReply = false;
-    m_collection.clear();
+    startCollection();
 }
 
 void Exchange::setReplyWindow(int replyMs)
@@ -136,11 +136,13 @@ void Exchange::replyTimerFired()
 {
     if (m_awaitingReply && !m_portClosedShown) {
         setRxd(QString::fromLatin1(kNoReplyMark));
+        m_replyMissed = true;
         emit noReply();
     }
     m_replyTimer.stop();
     setLegends(false, false, false);
-    const QByteArray collected = std::exchange(m_collection, {});
+    const QByteArray collected = m_collection;
+    startCollection();
     m_awaitingReply = false;
     emit replyWindowClosed(collected);
 }
@@ -162,7 +164,8 @@ void Exchange::send(QByteArrayView text)
     const bool written = m_link.write(wire);
     emit sent(wire, written);
     setRxd({});
-    m_collection.clear();
+    startCollection();
+    m_replyMissed = false;
     const EchoRendering echo = renderEcho(wire);
     // A transmit only ever shows legends; the reply timer's tick hides them.
     setLegends(m_ackLegend || echo.showAck, m_crLegend || echo.showCr,
@@ -179,7 +182,7 @@ void Exchange::send(QByteArrayView text)
 
 void Exchange::receive(const QByteArray& bytes)
 {
-    emit received(bytes);
+    emit received(bytes, m_replyMissed);
     const qsizetype before = m_collection.size();
     appendReceived(m_collection, bytes);
     m_awaitingReply = false;
@@ -192,7 +195,7 @@ void Exchange::receive(const QByteArray& bytes)
     setRxd(echo.text);
     // Replies are decoded against the last panel command; console commands never change it.
     const StatusLineUpdate update = decodeReply(m_lastCommand, echo.text, m_collection.size());
-    if (update.kind != StatusLineUpdate::Kind::Unchanged)
+    if (update.kind != StatusLineUpdate::Kind::Unchanged && !std::exchange(m_readingGiven, true))
         emit replyDecoded(update.text);
     if (update.kind == StatusLineUpdate::Kind::Replace)
         setStatus(update.text);
@@ -200,6 +203,12 @@ void Exchange::receive(const QByteArray& bytes)
         setStatus(m_status + update.text);
     if (m_collection.endsWith('\r') || m_collection.endsWith('\x06'))
         emit replyCompleted(m_collection);
+}
+
+void Exchange::startCollection()
+{
+    m_collection.clear();
+    m_readingGiven = false;
 }
 
 void Exchange::portLost()

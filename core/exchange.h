@@ -100,10 +100,16 @@ class Exchange : public QObject
     // The exact bytes of a transmission, address included; written is false when the link
     // refused them (port closed), so nothing went out.
     void sent(const QByteArray& bytes, bool written);
-    // Bytes from the link, before any reply they complete is decoded onto the status line.
-    void received(const QByteArray& bytes);
-    // A reply decoded into status-line words: the words it gave, also when the status line
-    // already showed them or shows them after earlier ones.
+    // Bytes from the link, before any reply they complete is decoded onto the status line. late:
+    // they came after the reply window of the last transmission had closed with noReply(), and
+    // before anything else was sent.
+    void received(const QByteArray& bytes, bool late);
+    // A reply's reading, once per reply: the status-line words it decoded to, at the event that
+    // first made it decodable (two characters of a STATUS reply, all six of a LAMP TIME one).
+    // A reply arriving in pieces is decoded again with each piece, which redraws the status line
+    // with the same words but gives no second reading. Given also when the status line already
+    // showed the words, or shows them after earlier ones. A reply ends with the next
+    // transmission, the reply window's close, or the end of a hold.
     void replyDecoded(const QString& text);
     // The reply collected so far is whole: it ends in an ACK or a CR. A caller that waits for
     // one reply need not wait for the reply window to close.
@@ -117,6 +123,8 @@ class Exchange : public QObject
   private:
     void send(QByteArrayView text);
     void receive(const QByteArray& bytes);
+    // A new reply is collected from the next byte on.
+    void startCollection();
     void portLost();
     void portOpened();
     // Empties the RxD line; while the line is away its mark stays.
@@ -136,6 +144,8 @@ class Exchange : public QObject
     QByteArray m_lastCommand;
     QByteArray m_collection;
     bool m_awaitingReply = false;
+    bool m_readingGiven = false; // replyDecoded() came for the reply being collected
+    bool m_replyMissed = false;  // noReply() came for the last transmission
     bool m_holding = false;
     int m_heldRepeatKey = 0; // 0: no hold for the repeat timer to send
     // The RxD line says the port is closed: a closing reply window leaves it standing.

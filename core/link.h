@@ -27,6 +27,9 @@ class Link : public QObject
     virtual bool isOpen() const = 0;
     // Writes the whole string at once; false when the line is closed or refused it.
     virtual bool write(QByteArrayView bytes) = 0;
+    // The open line's speed in bit/s; 0 while it is closed, and where the far end sets the speed
+    // itself (a serial device server).
+    virtual int lineSpeed() const = 0;
 
   signals:
     void opened();

@@ -32,6 +32,7 @@ class SilentLink : public zuno::Link
     void close() override {}
     bool isOpen() const override { return true; }
     bool write(QByteArrayView) override { return true; }
+    int lineSpeed() const override { return 9600; }
 };
 
 // Neither a control nor a non-ASCII character, nor one above "z".
@@ -158,6 +159,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zuno::Exchange exchange(link);
     exchange.transmit(command);
     Received received;
+    int readings = 0; // since the reply began
+    QObject::connect(&exchange, &zuno::Exchange::replyDecoded, [&readings] {
+        require(++readings == 1, "a reply gives one reading, however it arrives");
+    });
     const auto event = [&](const QByteArray& piece) {
         const QString statusBefore = exchange.status();
         const qsizetype collectedBefore = exchange.collected().size();
@@ -174,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 exchange.replyTimerFired();
             require(exchange.collected().isEmpty(), "a new exchange starts with nothing collected");
             received = {};
+            readings = 0;
             continue;
         }
         const QByteArray piece(bytes + at,

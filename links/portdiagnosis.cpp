@@ -19,6 +19,9 @@ QString PortOpenFailure::describe(int port) const
         return QStringLiteral("%1 is %2: not permitted. %3").arg(com, device, detail);
     case Kind::InUse:
         return QStringLiteral("%1 is %2: in use by %3.").arg(com, device, detail);
+    case Kind::NotSerial:
+        return QStringLiteral("%1 is %2: not a serial port (not a terminal device).")
+            .arg(com, device);
     case Kind::Refused:
         return QStringLiteral("%1 is %2: refused: %3").arg(com, device, detail);
     }

@@ -16,6 +16,7 @@ struct PortOpenFailure
         Missing,
         NotPermitted,
         InUse,
+        NotSerial,
         Refused
     };
     Kind kind = Kind::None;
@@ -37,10 +38,40 @@ PortOpenFailure diagnoseOpenFailure(const QString& device, const QSerialPort& po
 PortOpenFailure diagnoseOpenFailure(const QString& device, QSerialPort::SerialPortError error,
                                     const QString& errorString, const QStringList& lockFolders);
 
-// What keeps the serial layer from even trying `device`: anything but a regular file where it
-// reads the port's lock (a FIFO there would stall the opening for good). Kind::None when
-// nothing does.
+// What keeps the serial layer from even trying `device`: a lock file that names a running process
+// (in use, whatever that process is called: the serial layer would take a lock holding only a
+// pid for one left behind), or anything but a regular file where it reads the port's lock (a
+// FIFO there would stall the opening for good). Kind::None when nothing does.
 PortOpenFailure lockFileObstacle(const QString& device, const QStringList& lockFolders);
+
+// A look at a device before the serial layer opens it and sets its line: the device opened
+// without becoming a controlling terminal and without waiting for a carrier, and kept open until
+// the look goes, so that the line is not hung up between the look and the port's own open.
+class DeviceLook
+{
+  public:
+    explicit DeviceLook(const QString& device);
+    ~DeviceLook();
+    DeviceLook(const DeviceLook&) = delete;
+    DeviceLook& operator=(const DeviceLook&) = delete;
+
+    // What keeps the port from being opened: anything but a terminal device (Kind::NotSerial), or
+    // another program holding the device's exclusive lock (flock), named (Kind::InUse).
+    // Kind::None when nothing does, or when the device could not be opened for a look: the
+    // serial layer's own open then says why.
+    PortOpenFailure obstacle() const;
+
+  private:
+    QString m_device;
+    int m_descriptor = -1;
+    bool m_notADevice = false; // a regular file, a FIFO, a folder: not opened
+};
+
+// Takes the exclusive lock (flock) that serial programs take on a device they have open, on the
+// descriptor of `port`, open on `device`; it holds as long as the port stays open, so that other
+// programs are refused the device. Kind::InUse, naming the holder, when another program has the
+// lock.
+PortOpenFailure lockOpenDevice(const QSerialPort& port, const QString& device);
 
 // The folders where the serial layer and other serial programs keep their lock files.
 QStringList defaultLockFolders();

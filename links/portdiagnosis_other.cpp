@@ -29,6 +29,20 @@ PortOpenFailure lockFileObstacle(const QString&, const QStringList&)
     return {};
 }
 
+DeviceLook::DeviceLook(const QString& device) : m_device(device) {}
+
+DeviceLook::~DeviceLook() = default;
+
+PortOpenFailure DeviceLook::obstacle() const
+{
+    return {};
+}
+
+PortOpenFailure lockOpenDevice(const QSerialPort&, const QString&)
+{
+    return {};
+}
+
 QStringList defaultLockFolders()
 {
     return {};

@@ -16,6 +16,7 @@
 #include <memory>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -225,6 +226,57 @@ QString notALockFile(const QString& path)
         .arg(path);
 }
 
+// The pid a lock file names: it comes first, as text, alone on its line (possibly padded with
+// spaces); -1 when there is none.
+qint64 lockPid(const QByteArray& bytes)
+{
+    bool isNumber = false;
+    const qint64 pid = bytes.left(bytes.indexOf('\n')).trimmed().toLongLong(&isNumber);
+    return isNumber ? pid : -1;
+}
+
+// The port is in use by `holders`, with whatever else was noticed on the way.
+PortOpenFailure inUse(PortOpenFailure failure, const std::vector<Holder>& holders,
+                      const QStringList& notes)
+{
+    QStringList named;
+    for (const Holder& holder : holders)
+        named << describeHolder(holder);
+    const QString who =
+        named.isEmpty() ? QStringLiteral("another program") : named.join(QLatin1String(", "));
+    failure.kind = PortOpenFailure::Kind::InUse;
+    failure.detail = (QStringList{who} + notes).join(QLatin1String("; "));
+    return failure;
+}
+
+// Another program holds the exclusive lock (flock) of the device open on `descriptor`: named by
+// the descriptors of the processes that have the device open.
+PortOpenFailure lockedByAnother(int descriptor, const QString& device)
+{
+    PortOpenFailure failure;
+    failure.device = device;
+    std::vector<Holder> holders;
+    struct stat info
+    {
+    };
+    if (::fstat(descriptor, &info) == 0)
+        for (const qint64 pid : processesHolding(info.st_rdev))
+            holders.push_back({pid, {}});
+    return inUse(failure, holders, {});
+}
+
+// True when `path` is a device node that opens and is no terminal (a serial port is one):
+// /dev/null, say. Opened without becoming a controlling terminal or waiting for a carrier.
+bool isNonTerminalDevice(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool terminal = ::isatty(fd);
+    ::close(fd);
+    return !terminal;
+}
+
 // Looks at the lock files for `device` in `folders`: a running process it names holds the port;
 // a lock naming a process that has ended, or something that is no lock file, gets a note.
 void readLocks(const QString& device, const QStringList& folders, std::vector<Holder>& holders,
@@ -244,10 +296,8 @@ void readLocks(const QString& device, const QStringList& folders, std::vector<Ho
             notes << notALockFile(path);
             continue;
         }
-        // The pid comes first, as text, alone on its line (possibly padded with spaces).
-        bool isNumber = false;
-        const qint64 pid = bytes.left(bytes.indexOf('\n')).trimmed().toLongLong(&isNumber);
-        switch (isNumber ? liveness(pid) : Liveness::Unknown) {
+        const qint64 pid = lockPid(bytes);
+        switch (pid >= 0 ? liveness(pid) : Liveness::Unknown) {
         case Liveness::Running:
             addHolder(holders, pid, path);
             break;
@@ -311,17 +361,79 @@ PortOpenFailure lockFileObstacle(const QString& device, const QStringList& lockF
 {
     PortOpenFailure failure;
     failure.device = device;
+    std::vector<Holder> holders;
     QStringList notes;
     for (const QString& path : lockFilePaths(device, lockFolders)) {
         QByteArray bytes;
-        if (readRegularFile(QFile::encodeName(path), 0, &bytes) == FileRead::NotRegular)
+        switch (readRegularFile(QFile::encodeName(path), kMaxLockBytes, &bytes)) {
+        case FileRead::NotRegular:
             notes << notALockFile(path);
+            break;
+        case FileRead::Read:
+            // A lock naming a process that has ended, or none, is left to the serial layer.
+            if (const qint64 pid = lockPid(bytes); liveness(pid) == Liveness::Running)
+                addHolder(holders, pid, path);
+            break;
+        case FileRead::Absent:
+        case FileRead::Unreadable:
+            break;
+        }
     }
+    if (!holders.empty())
+        return inUse(failure, holders, notes);
     if (!notes.isEmpty()) {
         failure.kind = PortOpenFailure::Kind::Refused;
         failure.detail = notes.join(QLatin1String("; "));
     }
     return failure;
+}
+
+DeviceLook::DeviceLook(const QString& device) : m_device(device)
+{
+    const QByteArray path = QFile::encodeName(device);
+    struct stat info
+    {
+    };
+    // Only a device node is opened: a regular file or a FIFO is no serial port.
+    if (::stat(path.constData(), &info) == 0 && !S_ISCHR(info.st_mode)) {
+        m_notADevice = true;
+        return;
+    }
+    m_descriptor = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+}
+
+DeviceLook::~DeviceLook()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+}
+
+PortOpenFailure DeviceLook::obstacle() const
+{
+    PortOpenFailure failure;
+    failure.device = m_device;
+    if (m_notADevice || (m_descriptor >= 0 && !::isatty(m_descriptor))) {
+        failure.kind = PortOpenFailure::Kind::NotSerial;
+        return failure;
+    }
+    if (m_descriptor < 0)
+        return failure;
+    if (::flock(m_descriptor, LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? lockedByAnother(m_descriptor, m_device) : failure;
+    // Free now; the port takes the lock on its own descriptor once it is open.
+    ::flock(m_descriptor, LOCK_UN);
+    return failure;
+}
+
+PortOpenFailure lockOpenDevice(const QSerialPort& port, const QString& device)
+{
+    const int descriptor = port.handle();
+    // A file system without flock does not refuse the port: nothing could hold the lock there.
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return lockedByAnother(descriptor, device);
+    PortOpenFailure none;
+    none.device = device;
+    return none;
 }
 
 PortOpenFailure diagnoseOpenFailure(const QString& device, QSerialPort::SerialPortError error,
@@ -345,21 +457,19 @@ PortOpenFailure diagnoseOpenFailure(const QString& device, QSerialPort::SerialPo
         failure.detail = accessAdvice(info);
         return failure;
     }
-    std::vector<Holder> holders;
-    if (S_ISCHR(info.st_mode)) {
-        for (const qint64 pid : processesHolding(info.st_rdev))
-            holders.push_back({pid, {}});
+    // Holders are named only for a serial port: everyone has /dev/null open.
+    if (!S_ISCHR(info.st_mode) || isNonTerminalDevice(path)) {
+        failure.kind = PortOpenFailure::Kind::NotSerial;
+        return failure;
     }
+    std::vector<Holder> holders;
+    for (const qint64 pid : processesHolding(info.st_rdev))
+        holders.push_back({pid, {}});
     QStringList notes;
     readLocks(device, lockFolders, holders, notes);
-    if (!holders.empty()) {
-        QStringList named;
-        for (const Holder& holder : holders)
-            named << describeHolder(holder);
-        failure.kind = PortOpenFailure::Kind::InUse;
-        failure.detail =
-            (QStringList{named.join(QLatin1String(", "))} + notes).join(QLatin1String("; "));
-    } else if (!notes.isEmpty()) {
+    if (!holders.empty())
+        return inUse(failure, holders, notes);
+    if (!notes.isEmpty()) {
         // A lock left behind by a program that has ended holds no process, only the port.
         failure.kind = PortOpenFailure::Kind::Refused;
         failure.detail = notes.join(QLatin1String("; "));

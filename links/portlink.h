@@ -22,6 +22,7 @@ class PortLink : public Link
     void close() override;
     bool isOpen() const override;
     bool write(QByteArrayView bytes) override;
+    int lineSpeed() const override { return m_active->lineSpeed(); }
 
   private:
     void forward(Link& link);

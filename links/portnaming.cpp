@@ -43,7 +43,8 @@ QString PortNaming::deviceFor(int port) const
 
 bool isTcpDevice(const QString& device)
 {
-    return device.startsWith(kTcpScheme) || device.startsWith(kRfc2217Scheme);
+    return device.startsWith(kTcpScheme, Qt::CaseInsensitive) ||
+           device.startsWith(kRfc2217Scheme, Qt::CaseInsensitive);
 }
 
 std::optional<TcpAddress> tcpAddressOf(const QString& device)
@@ -56,7 +57,8 @@ std::optional<TcpAddress> tcpAddressOf(const QString& device)
         !url.userInfo().isEmpty() || !(url.path().isEmpty() || url.path() == u'/') ||
         url.hasQuery() || url.hasFragment())
         return std::nullopt;
-    return TcpAddress{url.host(), quint16(port), device.startsWith(kRfc2217Scheme)};
+    return TcpAddress{url.host(), quint16(port),
+                      device.startsWith(kRfc2217Scheme, Qt::CaseInsensitive)};
 }
 
 } // namespace zuno

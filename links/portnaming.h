@@ -41,7 +41,8 @@ struct TcpAddress
     bool rfc2217 = false;
 };
 
-// True when the device names a serial device server ("tcp://" or "rfc2217://" in front).
+// True when the device names a serial device server ("tcp://" or "rfc2217://" in front, the
+// scheme in any case).
 bool isTcpDevice(const QString& device);
 
 // The server's address; none when the device is no "tcp://HOST:PORT" or "rfc2217://HOST:PORT"

@@ -43,9 +43,17 @@ void SerialLink::open(int port, int bitsPerSecond)
         emit openFailed(m_failure.describe(port));
         return;
     }
-    // The serial layer would wait for good on a FIFO where it reads the port's lock.
+    // The serial layer would wait for good on a FIFO where it reads the port's lock, and takes
+    // over a lock that holds only the pid of another serial program as if it were left behind.
     if (m_failure = lockFileObstacle(m_device, defaultLockFolders());
         m_failure.kind != PortOpenFailure::Kind::None) {
+        emit openFailed(m_failure.describe(port));
+        return;
+    }
+    // Looked at before the serial layer sets the line: a program holding the device keeps its
+    // line settings, and what is no serial port is not treated as one.
+    const DeviceLook look(m_device);
+    if (m_failure = look.obstacle(); m_failure.kind != PortOpenFailure::Kind::None) {
         emit openFailed(m_failure.describe(port));
         return;
     }
@@ -61,6 +69,13 @@ void SerialLink::open(int port, int bitsPerSecond)
         if (m_failure.kind == PortOpenFailure::Kind::Missing)
             m_failure.detail = unreachedDevicesNote(
                 takeInventory(m_naming, systemSerialDevices(), serialByIdFolder()));
+        emit openFailed(m_failure.describe(port));
+        return;
+    }
+    // Held while the port is open, so that other serial programs are refused the device.
+    if (m_failure = lockOpenDevice(m_port, m_device);
+        m_failure.kind != PortOpenFailure::Kind::None) {
+        m_port.close();
         emit openFailed(m_failure.describe(port));
         return;
     }
@@ -82,7 +97,7 @@ bool SerialLink::isOpen() const
     return m_port.isOpen();
 }
 
-int SerialLink::bitsPerSecond() const
+int SerialLink::lineSpeed() const
 {
     return m_port.isOpen() ? int(m_port.baudRate()) : 0;
 }

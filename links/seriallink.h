@@ -25,9 +25,10 @@ class SerialLink : public Link
     bool isOpen() const override;
     bool write(QByteArrayView bytes) override;
 
-    // The device path last opened or tried, and the speed of the open port.
+    int lineSpeed() const override;
+
+    // The device path last opened or tried.
     QString devicePath() const { return m_device; }
-    int bitsPerSecond() const;
     // Why the last open failed; Kind::None after a successful one.
     const PortOpenFailure& lastOpenFailure() const { return m_failure; }
 

@@ -45,6 +45,9 @@ class TcpLink : public Link
     void close() override;
     bool isOpen() const override { return m_stage == Stage::Open; }
     bool write(QByteArrayView bytes) override;
+    // Over RFC 2217 the speed the server agreed to be asked for; 0 where the server sets the
+    // speed itself (a raw port, or a server that refused the COM-port option).
+    int lineSpeed() const override { return isOpen() && m_lineSettingsSent ? m_bitsPerSecond : 0; }
 
   private:
     enum class Stage

@@ -16,7 +16,7 @@ constexpr QIODevice::OpenMode kAppendMode =
 
 SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
                        PortDescriber describePort, qint64 maxFileBytes, QObject* parent)
-    : QObject(parent), m_file(path), m_maxFileBytes(maxFileBytes),
+    : QObject(parent), m_link(link), m_file(path), m_maxFileBytes(maxFileBytes),
       m_describePort(std::move(describePort))
 {
     // Only a regular file rolls over: a log sent to a terminal or a pipe is never renamed.
@@ -37,7 +37,10 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
             return;
         m_openPort = currentPort();
         m_portOpen = true;
-        log(m_reconnecting ? u"reopened" : u"opened");
+        const int speed = m_link.lineSpeed();
+        log(m_reconnecting ? u"reopened" : u"opened",
+            speed > 0 ? QStringLiteral("%1 bit/s").arg(speed)
+                      : QStringLiteral("speed set by the serial device server"));
     });
     connect(&link, &Link::openFailed, this, [this](const QString& reason) {
         if (!m_reconnecting)
@@ -50,10 +53,12 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
     connect(&exchange, &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
         logBytes(written ? u"sent" : u"unsent", bytes);
     });
-    connect(&exchange, &Exchange::received, this,
-            [this](const QByteArray& bytes) { logBytes(u"received", bytes); });
-    // What each reply decoded to, rather than the status line, which may also hold an earlier
-    // reply's words, and does not change when a reply repeats them.
+    connect(&exchange, &Exchange::received, this, [this](const QByteArray& bytes, bool late) {
+        logBytes(late ? u"received-late" : u"received", bytes);
+    });
+    // Each reply's reading, once, rather than the status line, which may also hold an earlier
+    // reply's words, does not change when a reply repeats them, and is drawn again as the rest
+    // of a reply arrives.
     connect(&exchange, &Exchange::replyDecoded, this,
             [this](const QString& text) { log(u"status", logField(text)); });
     connect(&exchange, &Exchange::noReply, this, [this] { log(u"no-reply"); });

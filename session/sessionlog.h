@@ -18,24 +18,30 @@ class Link;
 // Each line is tab-separated: local time to the millisecond, the port and its device, the event
 // and the event's fields (shown here with blanks):
 //
-//   2026-12-07 14:03:22.517  COM5 /dev/ttyUSB0  opened
-//   ...                      ...                open-failed  REASON
-//   ...                      ...                sent         HEX  ECHO
-//   ...                      ...                unsent       HEX  ECHO   (port closed)
-//   ...                      ...                received     HEX  ECHO
-//   ...                      ...                status       TEXT
+//   2026-12-07 14:03:22.517  COM5 /dev/ttyUSB0  opened         9600 bit/s  (or SERVER, below)
+//   ...                      ...                open-failed    REASON
+//   ...                      ...                sent           HEX  ECHO
+//   ...                      ...                unsent         HEX  ECHO   (port closed)
+//   ...                      ...                received       HEX  ECHO
+//   ...                      ...                status         TEXT
 //   ...                      ...                no-reply
+//   ...                      ...                received-late  HEX  ECHO   (after no-reply)
 //   ...                      ...                closed
-//   ...                      ...                closed       lost        (the line went away)
-//   ...                      ...                reopen-failed  REASON   (reconnecting: the first
-//                                               failure, then only when its reason changes)
-//   ...                      ...                reopened                (reconnected by itself)
-//   ...                      ...                notice       TEXT       (what the operator was
-//   told)
+//   ...                      ...                closed         lost        (the line went away)
+//   ...                      ...                reopen-failed  REASON      (reconnecting: the
+//                                                              first failure, then only when
+//                                                              its reason changes)
+//   ...                      ...                reopened       9600 bit/s  (reconnected by itself)
+//   ...                      ...                notice         TEXT        (what the operator was
+//                                                              told)
 //
 // HEX is the bytes as upper-case hex pairs separated by blanks; ECHO is the same bytes as the
 // TxD and RxD lines render them (control codes spelled out); TEXT is what the reply decoded to on
-// the status line. Both go without the blanks the lines show at their ends.
+// the status line. Both go without the blanks the lines show at their ends. A reply gives one
+// "status" line however many pieces it came in (see Exchange::replyDecoded()). SERVER is "speed
+// set by the serial device server": a raw TCP port's server sets the line's speed itself. Bytes
+// that come after the no-reply mark of the last command, before the next one is sent, are
+// "received-late".
 //
 // The file grows to a bound and then becomes FILE.1 (replacing an older one) while a new FILE
 // starts. A file that cannot be opened or written is reported once (problem(), failed()); the
@@ -80,6 +86,7 @@ class SessionLog : public QObject
     void fail(const QString& what);
     QString currentPort() const;
 
+    const Link& m_link;
     QFile m_file;
     qint64 m_maxFileBytes;
     qint64 m_size = 0;

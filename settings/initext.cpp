@@ -312,50 +312,85 @@ QByteArray escapedValue(const QString& text)
     return result;
 }
 
+namespace {
+
+// Where a key stands in a section: every line that holds it, in order, and where a new entry
+// of the section would go.
+struct Found
+{
+    QList<Entry> entries;
+    qsizetype sectionEnd = -1;  // after the section's last line; -1 when there is no section
+    bool unclosedAtEnd = false; // the text ends in an open quote
+};
+
+Found find(const QByteArray& text, const QString& section, const QString& key)
+{
+    Found found;
+    bool inSection = false;
+    qsizetype pos = text.startsWith("\xef\xbb\xbf") ? 3 : 0;
+    Line line;
+    while (nextLine(text, pos, line)) {
+        found.unclosedAtEnd = line.unclosed;
+        const QByteArrayView bytes = QByteArrayView(text).sliced(line.start, line.end - line.start);
+        if (bytes.startsWith('[')) {
+            inSection = sectionOf(bytes) == section;
+            if (inSection)
+                found.sectionEnd = pastLineBreak(text, line.end);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        found.sectionEnd = pastLineBreak(text, line.end);
+        if (line.equals < 0 ||
+            unescapedKey(
+                QByteArrayView(text).sliced(line.start, line.equals - line.start).trimmed()) != key)
+            continue;
+        qsizetype valueStart = line.equals + 1;
+        while (valueStart < line.end && (text[valueStart] == ' ' || text[valueStart] == '\t'))
+            ++valueStart;
+        qsizetype valueEnd = line.end;
+        while (valueEnd > valueStart && isSpace(text[valueEnd - 1]))
+            --valueEnd;
+        // A removed line takes its indentation with it.
+        qsizetype lineStart = line.start;
+        while (lineStart > 0 && (text[lineStart - 1] == ' ' || text[lineStart - 1] == '\t'))
+            --lineStart;
+        found.entries.append({lineStart, valueStart, valueEnd, found.sectionEnd});
+    }
+    return found;
+}
+
+// The line break that ends `bytes`; empty when they end without one.
+QByteArrayView lineBreakOf(QByteArrayView bytes)
+{
+    qsizetype size = 0;
+    while (size < bytes.size() &&
+           (bytes[bytes.size() - 1 - size] == '\n' || bytes[bytes.size() - 1 - size] == '\r'))
+        ++size;
+    return bytes.last(size);
+}
+
+} // namespace
+
+std::optional<QByteArray> entryLine(const QByteArray& text, const QString& section,
+                                    const QString& key)
+{
+    const Found found = find(text, section, key);
+    if (found.entries.isEmpty())
+        return std::nullopt;
+    const Entry& last = found.entries.last();
+    return text.sliced(last.lineStart, last.lineEnd - last.lineStart);
+}
+
 QByteArray withChanges(const QByteArray& text, const QString& section, const QList<Change>& changes)
 {
     const QByteArray newline = text.contains("\r\n") ? "\r\n" : "\n";
     QByteArray result = text;
     for (const Change& change : changes) {
         // Each change is found afresh in the text the ones before it made.
-        QList<Entry> found;
-        qsizetype sectionEnd = -1; // where a new entry goes: after the section's last line
-        QString current;
-        bool inSection = false;
-        qsizetype pos = result.startsWith("\xef\xbb\xbf") ? 3 : 0;
-        Line line;
-        bool unclosedAtEnd = false;
-        while (nextLine(result, pos, line)) {
-            unclosedAtEnd = line.unclosed;
-            const QByteArrayView bytes =
-                QByteArrayView(result).sliced(line.start, line.end - line.start);
-            if (bytes.startsWith('[')) {
-                current = sectionOf(bytes);
-                inSection = current == section;
-                if (inSection)
-                    sectionEnd = pastLineBreak(result, line.end);
-                continue;
-            }
-            if (!inSection)
-                continue;
-            sectionEnd = pastLineBreak(result, line.end);
-            if (line.equals < 0 || unescapedKey(QByteArrayView(result)
-                                                    .sliced(line.start, line.equals - line.start)
-                                                    .trimmed()) != change.key)
-                continue;
-            qsizetype valueStart = line.equals + 1;
-            while (valueStart < line.end &&
-                   (result[valueStart] == ' ' || result[valueStart] == '\t'))
-                ++valueStart;
-            qsizetype valueEnd = line.end;
-            while (valueEnd > valueStart && isSpace(result[valueEnd - 1]))
-                --valueEnd;
-            // A removed line takes its indentation with it.
-            qsizetype lineStart = line.start;
-            while (lineStart > 0 && (result[lineStart - 1] == ' ' || result[lineStart - 1] == '\t'))
-                --lineStart;
-            found.append({lineStart, valueStart, valueEnd, sectionEnd});
-        }
+        const Found scan = find(result, section, change.key);
+        const QList<Entry>& found = scan.entries;
+        qsizetype sectionEnd = scan.sectionEnd;
 
         // What QSettings reads now: the key's last line.
         const std::optional<QString> holding =
@@ -363,8 +398,19 @@ QByteArray withChanges(const QByteArray& text, const QString& section, const QLi
                 ? std::nullopt
                 : storedText(QByteArrayView(result).sliced(
                       found.last().valueStart, found.last().valueEnd - found.last().valueStart));
-        if ((change.onlyIfHolding && holding != change.onlyIfHolding) ||
-            (change.text && holding == change.text))
+        if (change.onlyIfHolding && holding != change.onlyIfHolding)
+            continue;
+        if (change.restoredLine && !found.isEmpty()) {
+            const Entry& last = found.last();
+            QByteArray line = *change.restoredLine;
+            // A line that ended the file goes back without a break only where it still ends it.
+            if (lineBreakOf(line).isEmpty())
+                line += lineBreakOf(
+                    QByteArrayView(result).sliced(last.lineStart, last.lineEnd - last.lineStart));
+            result.replace(last.lineStart, last.lineEnd - last.lineStart, line);
+            continue;
+        }
+        if (change.text && holding == change.text)
             continue;
         if (!change.text) {
             // Every line of the key goes, last first, so that the earlier places stay valid.
@@ -381,7 +427,7 @@ QByteArray withChanges(const QByteArray& text, const QString& section, const QLi
         const QByteArray entry = escapedKey(change.key) + '=' + value + newline;
         // A quote left open at the end would take in whatever is added after it: it is closed,
         // which leaves the value it opened as QSettings reads it.
-        if (unclosedAtEnd && (sectionEnd < 0 || sectionEnd == result.size())) {
+        if (scan.unclosedAtEnd && (sectionEnd < 0 || sectionEnd == result.size())) {
             result += '"';
             sectionEnd = sectionEnd < 0 ? -1 : result.size();
         }

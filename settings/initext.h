@@ -16,6 +16,10 @@ struct Change
     // When set, the change is made only while the key still holds this text (as QSettings
     // reads it); a key that is missing or holds anything else is left as it is.
     std::optional<QString> onlyIfHolding = {};
+    // When set, the key's last line becomes exactly these bytes, as entryLine() gave them (its
+    // indentation, spelling, comment and line break), in place of `text`; where the key is
+    // missing, `text` applies.
+    std::optional<QByteArray> restoredLine = {};
 };
 
 // The key as it stands left of "=" in the file: letters, digits, "_", "-" and "." as they
@@ -26,6 +30,12 @@ QByteArray escapedKey(const QString& key);
 // characters, quotes and backslashes escaped, non-ASCII as UTF-8, the whole in quotes when it
 // holds ";", "," or "=" or starts or ends with a space, a leading "@" doubled.
 QByteArray escapedValue(const QString& text);
+
+// The key's last line in section (the one QSettings reads it from), whole: its indentation, the
+// key as written, the value, a comment after it and the line break; none when the section does
+// not hold the key.
+std::optional<QByteArray> entryLine(const QByteArray& text, const QString& section,
+                                    const QString& key);
 
 // The file text with the changes made in section (as QSettings names it: "StartUP"), every other
 // byte kept. A key is found as QSettings finds it: entries spanning lines, comments, keys written

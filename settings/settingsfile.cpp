@@ -35,7 +35,8 @@ bool holdsChanges(const QString& path, const QString& section,
 }
 } // namespace
 
-Outcome update(const QString& path, const QString& section, const QList<IniText::Change>& changes)
+Outcome update(const QString& path, const QString& section, const QList<IniText::Change>& changes,
+               QByteArray* before)
 {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
@@ -67,6 +68,8 @@ Outcome update(const QString& path, const QString& section, const QList<IniText:
             return Outcome::TooLarge;
         file.close();
     }
+    if (before)
+        *before = text;
 
     const QByteArray next = IniText::withChanges(text, section, changes);
     if (next == text) // a missing file with nothing to add is not created either

@@ -22,7 +22,10 @@ enum class Outcome
 // path + ".lock", and read the file only once they hold it, so none loses another's entry.
 // The file is replaced only by a complete copy written next to it under a name of its own,
 // read back and checked before it takes the file's place. A path that is a symbolic link stays
-// one: the file it points to is replaced. A missing file (and its folder) is created.
-Outcome update(const QString& path, const QString& section, const QList<IniText::Change>& changes);
+// one: the file it points to is replaced. A missing file (and its folder) is created. `before`,
+// when given, receives the text the changes were made in, read under the lock (empty for a
+// missing file; left as it is when the file could not be read).
+Outcome update(const QString& path, const QString& section, const QList<IniText::Change>& changes,
+               QByteArray* before = nullptr);
 
 } // namespace zuno::SettingsFile

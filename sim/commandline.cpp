@@ -51,8 +51,9 @@ new pseudo-terminal opens later, the link points to it, and counting towards the
 next hang-up starts again. On --tcp a hang-up drops the client and stops
 listening, as a server that goes away; a reopen listens on the same port again.
 Output is dropped while no client has the device open or is connected.
-SIGINT, SIGTERM and SIGHUP end the simulator and remove the link and the --register entry
-(the entry only while it still names the simulator's line).)";
+SIGINT, SIGTERM and SIGHUP end the simulator, remove the link and take the --register entry
+back: a line that mapped the port before stands again as it was, an entry the simulator added
+goes (only while the entry still names the simulator's line).)";
 
 bool readNumber(const QCommandLineParser& parser, const QString& name, qint64 low, qint64 high,
                 qint64& value, QString& error)

@@ -72,6 +72,7 @@ int main(int argc, char** argv)
     const bool serving = options.tcpPort >= 0;
 
     QString registeredName; // what the store's entry names, once it is written
+    std::optional<QByteArray> previousLine; // the port's line before the first registration
     // Opens the line and makes it findable: the link and the settings store entry name it.
     // A server chosen at random listens on the same port again when it comes back.
     const auto openLine = [&](QString* failure) {
@@ -85,7 +86,9 @@ int main(int argc, char** argv)
             return false;
         const QString name = serving ? server.address() : (link ? link->path() : port.devicePath());
         if (!options.portName.isEmpty()) {
-            if (!registerPort(options.configHome, options.portName, name, failure))
+            // A reopened line registers again; what stood there first is what comes back.
+            if (!registerPort(options.configHome, options.portName, name, failure,
+                              registeredName.isEmpty() ? &previousLine : nullptr))
                 return false;
             registeredName = name;
         }
@@ -188,9 +191,10 @@ int main(int argc, char** argv)
     });
 
     const int result = app.exec();
-    // The entry goes with the simulator, unless the port has been mapped elsewhere meanwhile.
+    // The entry goes with the simulator, and the line that was there before stands again, unless
+    // the port has been mapped elsewhere meanwhile.
     if (!registeredName.isEmpty() &&
-        !unregisterPort(options.configHome, options.portName, registeredName))
+        !unregisterPort(options.configHome, options.portName, registeredName, previousLine))
         printError(QStringLiteral("cannot remove %1 from %2/ZUNO.conf")
                        .arg(options.portName, options.configHome));
     log(QStringLiteral("ended"));

@@ -21,12 +21,16 @@ bool isPortName(const QString& name)
 }
 
 bool registerPort(const QString& configHome, const QString& portName, const QString& devicePath,
-                  QString* error)
+                  QString* error, std::optional<QByteArray>* previousLine)
 {
     const QString path = storePath(configHome);
-    switch (SettingsFile::update(path, QStringLiteral("Ports"), {{portName, devicePath}})) {
+    const QString section = QStringLiteral("Ports");
+    QByteArray before;
+    switch (SettingsFile::update(path, section, {{portName, devicePath}}, &before)) {
     case SettingsFile::Outcome::Written:
     case SettingsFile::Outcome::Unchanged:
+        if (previousLine)
+            *previousLine = IniText::entryLine(before, section, portName);
         return true;
     case SettingsFile::Outcome::TooLarge:
         *error = QStringLiteral("%1 is larger than %2 KiB: not written")
@@ -40,10 +44,12 @@ bool registerPort(const QString& configHome, const QString& portName, const QStr
     return false;
 }
 
-bool unregisterPort(const QString& configHome, const QString& portName, const QString& devicePath)
+bool unregisterPort(const QString& configHome, const QString& portName, const QString& devicePath,
+                    const std::optional<QByteArray>& previousLine)
 {
-    const SettingsFile::Outcome outcome = SettingsFile::update(
-        storePath(configHome), QStringLiteral("Ports"), {{portName, std::nullopt, devicePath}});
+    const SettingsFile::Outcome outcome =
+        SettingsFile::update(storePath(configHome), QStringLiteral("Ports"),
+                             {{portName, std::nullopt, devicePath, previousLine}});
     return outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
 }
 

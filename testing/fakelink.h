@@ -17,6 +17,8 @@ class FakeLink : public zuno::Link
     void close() override;
     bool isOpen() const override { return m_open; }
     bool write(QByteArrayView bytes) override;
+    // The speed asked for, or as a serial device server 0, while open.
+    int lineSpeed() const override { return m_open && !isServer ? bitsPerSecond : 0; }
 
     // Every write, in order, and all bytes written since the last takeWire().
     QList<QByteArray> writes;
@@ -27,6 +29,8 @@ class FakeLink : public zuno::Link
     int openCalls = 0;
     // Ports that refuse to open, with the reason they give.
     QHash<int, QString> refusals;
+    // When set, the line is a serial device server's, which sets its own speed.
+    bool isServer = false;
     // When set, open() answers only once the test calls answerOpen(), as a serial device server
     // answers a moment later; close() before that gives the open up without an answer.
     bool answersLater = false;

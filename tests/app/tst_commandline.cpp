@@ -56,6 +56,9 @@ class TestCommandLine : public QObject
         QTest::newRow("port 16") << QStringList{"--port", "COM16"} << 2 << "--port COM16";
         QTest::newRow("empty device") << QStringList{"--port="} << 2 << "--port ''";
         QTest::newRow("server without port") << QStringList{"--port", "tcp://h"} << 2 << "tcp://h";
+        QTest::newRow("unknown scheme")
+            << QStringList{"--port", "http://x:80"} << 2 << "unknown scheme 'http'";
+        QTest::newRow("COM name mistyped") << QStringList{"--port", "COM5:"} << 2 << "'COM5:'";
         QTest::newRow("RFC 2217 server without port")
             << QStringList{"--port", "rfc2217://h"} << 2 << "rfc2217://h";
         QTest::newRow("baud 4800") << QStringList{"--baud", "4800"} << 2 << "4800";
@@ -66,6 +69,10 @@ class TestCommandLine : public QObject
         QTest::newRow("map COM16") << QStringList{"--map", "COM16=/dev/x"} << 2 << "COM16=/dev/x";
         QTest::newRow("map no device") << QStringList{"--map", "COM3="} << 2 << "COM3=";
         QTest::newRow("map no COM") << QStringList{"--map", "/dev/x"} << 2 << "/dev/x";
+        QTest::newRow("map a COM name") << QStringList{"--map", "COM6=COM5:"} << 2 << "COM6=COM5:";
+        QTest::newRow("unmap COM0") << QStringList{"--unmap", "COM0"} << 2 << "--unmap 'COM0'";
+        QTest::newRow("one port twice")
+            << QStringList{"--map", "COM6=/dev/a", "--unmap", "com6"} << 2 << "COM6";
         QTest::newRow("send and status")
             << QStringList{"--send", "CR0", "--status"} << 2 << "--send and --status";
         QTest::newRow("empty command") << QStringList{"--send", "[CR]"} << 2 << "'[CR]'";
@@ -150,6 +157,15 @@ class TestCommandLine : public QObject
         QVERIFY2(TempStore::readRaw().contains(("\nCOM6=" + link + '\n').toLocal8Bit()),
                  TempStore::readRaw().constData());
 
+        // A path that is no text in the system's encoding cannot be stored as it is.
+        QProcess shell;
+        shell.start(QStringLiteral("sh"),
+                    {"-c", "exec \"$0\" --map \"$(printf 'COM6=/dev/x\\377')\"",
+                     QStringLiteral(ZUNO_PATH)});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(shell.exitCode(), 2);
+        QVERIFY(shell.readAllStandardError().contains("not valid text in the system's encoding"));
+
         const Result listed = run({"--list-ports"});
         QCOMPARE(listed.exitCode, 0);
         const QRegularExpression comLine(
@@ -161,6 +177,30 @@ class TestCommandLine : public QObject
             QString::fromLocal8Bit(listed.out)
                 .contains(QRegularExpression("\\n  COM7 +rfc2217://10.0.4.21:4001 +serial device "
                                              "server \\(from \\[Ports\\]\\)\\n")));
+    }
+
+    // --map takes a bare name as a device in /dev and a scheme in any case, names what it
+    // replaced or says that nothing changed, and maps several ports at once; --unmap removes.
+    void mappingsSayWhatTheyChanged()
+    {
+        const auto answer = [](const QStringList& arguments) {
+            const Result result = run(arguments);
+            return QString::number(result.exitCode) + u' ' + QString::fromLocal8Bit(result.out);
+        };
+        const QString in = " [Ports] in " + TempStore::filePath();
+        const QString absent = " (the device is not present now)\n";
+        QCOMPARE(answer({"--map", "COM6=zuno-none0", "--map", "com7=TCP://h:1"}),
+                 "0 COM6=/dev/zuno-none0 written to" + in + absent + "COM7=tcp://h:1 written to" +
+                     in + '\n');
+        QCOMPARE(answer({"--map", "COM6=zuno-none0"}),
+                 "0 COM6=/dev/zuno-none0 unchanged in" + in + absent);
+        QCOMPARE(answer({"--map", "COM6=zuno-none1"}),
+                 "0 COM6=/dev/zuno-none1 written to" + in +
+                     " (it was /dev/zuno-none0; the device is not present now)\n");
+        QCOMPARE(answer({"--unmap", "COM6", "--unmap", "COM9"}),
+                 "0 COM6=/dev/zuno-none1 removed from" + in + "\nCOM9 is not mapped in" + in +
+                     ": unchanged\n");
+        QCOMPARE(TempStore::readRaw(), "[Ports]\nCOM7=tcp://h:1\n");
     }
 };
 

@@ -90,7 +90,8 @@ class TestExchange : public QObject
     }
 
     // Replies to the five read commands decode whole or a byte at a time; the length-bound ones
-    // act only on the piece that completes the reply; others are only echoed.
+    // act only on the piece that completes the reply; others are only echoed. Each reply gives
+    // one reading, however many pieces it comes in.
     void repliesDecodeInAnySplit_data()
     {
         QTest::addColumn<QByteArray>("command");
@@ -116,6 +117,7 @@ class TestExchange : public QObject
         for (const qsizetype piece : {reply.size(), qsizetype(1)}) {
             exchange().displayClearTimerFired();
             exchange().transmit(command);
+            QSignalSpy readings(&exchange(), &Exchange::replyDecoded);
             // A caller waiting for the reply learns once that it is whole, when its end arrives.
             QSignalSpy completed(&exchange(), &Exchange::replyCompleted);
             for (qsizetype at = 0; at < reply.size(); at += piece) {
@@ -126,6 +128,8 @@ class TestExchange : public QObject
                     QCOMPARE(exchange().status(), QString());
             }
             QCOMPARE(exchange().status(), status);
+            QCOMPARE(readings.count(), status.isEmpty() ? 0 : 1);
+            QVERIFY(status.isEmpty() || readings.first().first() == status);
             QCOMPARE(completed.count(), 1);
             QCOMPARE(completed.first().first().toByteArray(), reply);
         }
@@ -172,9 +176,14 @@ class TestExchange : public QObject
     }
 
     // The reply window closes with the no-reply mark when nothing came; the display clears all
-    // three lines a little later.
+    // three lines a little later. Bytes after the mark are late until the next command goes out.
     void noReplyMarkThenDisplayClear()
     {
+        QSignalSpy received(&exchange(), &Exchange::received);
+        exchange().transmit("CR0");
+        m_link->arrive("0");
+        exchange().replyTimerFired(); // something came: no mark, and what follows is not late
+        m_link->arrive("0\r");
         exchange().transmit("CR0");
         exchange().replyTimerFired();
         QCOMPARE(exchange().rxd(), QString::fromLatin1(kNoReplyMark));
@@ -182,6 +191,7 @@ class TestExchange : public QObject
         QVERIFY(exchange().displayClearTimer().isActive());
 
         m_link->arrive("00\r");
+        m_link->arrive("\x06");
         QVERIFY(!exchange().status().isEmpty());
         QSignalSpy status(&exchange(), &Exchange::statusChanged);
         exchange().displayClearTimerFired();
@@ -189,6 +199,12 @@ class TestExchange : public QObject
         QCOMPARE(status.count(), 1);
         QCOMPARE(status.last().first().toString(), QString());
         QVERIFY(!exchange().displayClearTimer().isActive());
+        exchange().transmit("CR0");
+        m_link->arrive("00\r");
+        QList<bool> late;
+        for (const QList<QVariant>& event : received)
+            late << event.at(1).toBool();
+        QCOMPARE(late, QList<bool>({false, false, true, true, false}));
     }
 
     // The reply window and display time in each mode of the panel.

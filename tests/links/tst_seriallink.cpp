@@ -6,8 +6,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 using namespace zuno;
@@ -94,7 +92,7 @@ class TestSerialLink : public QObject
         QCOMPARE(openAnswer(link, 7, 19200), QString());
         QVERIFY(link.isOpen());
         QCOMPARE(link.devicePath(), pty.slavePath());
-        QCOMPARE(link.bitsPerSecond(), 19200);
+        QCOMPARE(link.lineSpeed(), 19200);
         QVERIFY(link.write("A001CR0\r"));
         QCOMPARE(pty.read(2000, 8), QByteArray("A001CR0\r"));
 
@@ -137,20 +135,87 @@ class TestSerialLink : public QObject
         QVERIFY(openAnswer(none, 0).startsWith("No port was chosen"));
         QCOMPARE(none.lastOpenFailure().kind, PortOpenFailure::Kind::NoPortChosen);
 
-        // A regular file is no serial device: refused with the system's words.
+        // A device that is no terminal (which every program has open) and a regular file are no
+        // serial ports, and nobody is named as holding them.
         QTemporaryFile notADevice;
         QVERIFY(notADevice.open());
-        TempStore::mapPort(10, notADevice.fileName());
-        SerialLink refused(naming());
-        QCOMPARE(openAnswer(refused, 10),
-                 QStringLiteral("COM10 is %1: refused: %2")
-                     .arg(notADevice.fileName(), QString::fromLocal8Bit(std::strerror(ENOTTY))));
-        QCOMPARE(refused.lastOpenFailure().kind, PortOpenFailure::Kind::Refused);
+        for (const QString& path : {QStringLiteral("/dev/null"), notADevice.fileName()}) {
+            TempStore::mapPort(10, path);
+            SerialLink refused(naming());
+            QCOMPARE(openAnswer(refused, 10),
+                     QStringLiteral("COM10 is %1: not a serial port (not a terminal device).")
+                         .arg(path));
+        }
 
         // Once the first link lets go, the port opens normally, and a success clears the reason.
         first.close();
         QCOMPARE(openAnswer(second, 3), QString());
         QCOMPARE(second.lastOpenFailure().kind, PortOpenFailure::Kind::None);
+    }
+
+    // A device another program holds with an exclusive flock, as serial terminals do, is refused
+    // and its holder named; while the link has the port open it holds the same lock, so that
+    // other programs are refused in turn.
+    void exclusiveLockOfTheDevice()
+    {
+        Pty pty;
+        TempStore::mapPort(8, pty.slavePath());
+        QProcess holder;
+        holder.start(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("exec 3<\"$0\" && flock -x 3 && echo locked && exec sleep 1000"),
+             pty.slavePath()});
+        QVERIFY(holder.waitForReadyRead(30000));
+        SerialLink link(naming());
+        // Named once the shell has become the program that holds the lock.
+        QTRY_COMPARE(openAnswer(link, 8), QStringLiteral("COM8 is %1: in use by sleep (PID %2).")
+                                              .arg(pty.slavePath())
+                                              .arg(holder.processId()));
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+
+        QCOMPARE(openAnswer(link, 8), QString());
+        const auto lockElsewhere = [&] {
+            return QProcess::execute(
+                QStringLiteral("flock"),
+                {QStringLiteral("-n"), pty.slavePath(), QStringLiteral("true")});
+        };
+        QVERIFY(lockElsewhere() != 0);
+        link.close();
+        QCOMPARE(lockElsewhere(), 0);
+    }
+
+    // A lock file as other serial programs write it, holding only the pid of a process that
+    // runs: the port is in use by that process, whatever it is called, and its lock stays.
+    void liveLockOfAnotherProgram()
+    {
+        const QString folder = defaultLockFolders().first();
+        if (!QFileInfo(folder).isWritable())
+            QSKIP("the first lock folder may not be written here");
+        Pty pty;
+        QProcess other;
+        other.start(QStringLiteral("sleep"), {QStringLiteral("1000")});
+        QVERIFY(other.waitForStarted());
+        const QString lock =
+            folder + QStringLiteral("/LCK..") + pty.slavePath().mid(5).replace('/', '_');
+        const QByteArray contents = QByteArray::number(other.processId()).rightJustified(10) + '\n';
+        QFile file(lock);
+        const auto cleanUp = qScopeGuard([&] {
+            QFile::remove(lock);
+            other.kill();
+            other.waitForFinished();
+        });
+        QVERIFY(file.open(QIODevice::NewOnly) && file.write(contents) == contents.size());
+        file.close();
+        TempStore::mapPort(8, pty.slavePath());
+        SerialLink link(naming());
+        QCOMPARE(openAnswer(link, 8), QStringLiteral("COM8 is %1: in use by sleep (PID %2, lock "
+                                                     "file %3).")
+                                          .arg(pty.slavePath())
+                                          .arg(other.processId())
+                                          .arg(lock));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == contents);
     }
 
     // Something other than a lock file where the serial layer reads the port's lock (here a

@@ -74,6 +74,7 @@ class TestTcpLink : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(opened.size() + failed.size() == 1, 10000);
         QCOMPARE(opened.size(), closesAtOnce ? 0 : 1);
         QCOMPARE(link.isOpen(), !closesAtOnce);
+        QCOMPARE(link.lineSpeed(), 0); // the server sets the speed: raw, or the option refused
         const QString words = QStringLiteral("COM6 is %1: %2").arg(entry, told);
         if (closesAtOnce)
             QCOMPARE(failed.first().first().toString(), words);

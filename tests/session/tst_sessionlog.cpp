@@ -32,9 +32,10 @@ class TestSessionLog : public QObject
 
   private slots:
     // Each event in order, on the port that was open when it happened: a refused port, an open
-    // answered twice, a reply and its decoded status, the same status again while the status
-    // line still shows it, a missing reply, a lost line after which a command cannot
-    // go out (and so misses no reply), a port opened and closed.
+    // answered twice (its speed named once), a reply and its decoded status, the same status
+    // again, from a reply in three pieces, while the status line still shows it, a missing reply
+    // and a late one, a lost line after which a command cannot go out (and so misses no reply), a
+    // serial device server's line opened and closed.
     void linesFollowTheEvents()
     {
         const QString path = m_dir.filePath("events.log");
@@ -53,24 +54,29 @@ class TestSessionLog : public QObject
         link.arrive("80\r");
         exchange.replyTimerFired();
         exchange.transmit("CR0");
-        link.arrive("80\r");
+        for (const char* piece : {"8", "0", "\r"})
+            link.arrive(piece);
         exchange.transmit("C00");
         exchange.replyTimerFired();
+        link.arrive("\x06");
         link.hangUp();
         exchange.transmit("CR0");
         exchange.replyTimerFired();
+        link.isServer = true;
         link.open(6, 9600);
         link.close();
-        QCOMPARE(eventsIn(path).join(u'\n'),
-                 QStringList({"COM7 x\topen-failed\tCOM7 is not there", "COM5 x\topened",
-                              "COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
-                              "COM5 x\treceived\t38 30 0D\t8 0  [CR]", "COM5 x\tstatus\tStand by",
-                              "COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
-                              "COM5 x\treceived\t38 30 0D\t8 0  [CR]", "COM5 x\tstatus\tStand by",
-                              "COM5 x\tsent\t43 30 30 0D\tC 0 0  [CR]", "COM5 x\tno-reply",
-                              "COM5 x\tclosed\tlost", "COM6 x\tunsent\t43 52 30 0D\tC R 0  [CR]",
-                              "COM6 x\topened", "COM6 x\tclosed"})
-                     .join(u'\n'));
+        QCOMPARE(
+            eventsIn(path).join(u'\n'),
+            QStringList({"COM7 x\topen-failed\tCOM7 is not there", "COM5 x\topened\t9600 bit/s",
+                         "COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
+                         "COM5 x\treceived\t38 30 0D\t8 0  [CR]", "COM5 x\tstatus\tStand by",
+                         "COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]", "COM5 x\treceived\t38\t8",
+                         "COM5 x\treceived\t30\t0", "COM5 x\tstatus\tStand by",
+                         "COM5 x\treceived\t0D\t[CR]", "COM5 x\tsent\t43 30 30 0D\tC 0 0  [CR]",
+                         "COM5 x\tno-reply", "COM5 x\treceived-late\t06\t[ACK]",
+                         "COM5 x\tclosed\tlost", "COM6 x\tunsent\t43 52 30 0D\tC R 0  [CR]",
+                         "COM6 x\topened\tspeed set by the serial device server", "COM6 x\tclosed"})
+                .join(u'\n'));
     }
 
     // Many rolls over a small bound: one older file, neither above the bound, and the two

@@ -1,4 +1,5 @@
 #include "core/storednumber.h"
+#include "settings/initext.h"
 #include "settings/settings.h"
 #include "testing/testsupport.h"
 
@@ -145,6 +146,42 @@ class TestSettings : public QObject
                               : Settings().store(section, {{key, text}}));
         QCOMPARE(TempStore::readRaw(), after);
         QCOMPARE(Settings().text(section, key, "missing"), text.isNull() ? "missing" : text);
+    }
+
+    // A line taken over for a while (the simulator's --register) and given back stands again
+    // byte for byte, or goes when there was none; a port mapped elsewhere meanwhile keeps that.
+    void lineTakenOverComesBack_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("meanwhile"); // another writer's entry, made while taken
+        QTest::addColumn<QByteArray>("after");
+        // clang-format off
+        QTest::newRow("indented, spaced, commented, CR LF")
+            << QByteArray("[Ports]\r\n  COM7 =  /dev/serial/by-id/usb-x  ; mine\r\nCOM8=/a\r\n") << QByteArray()
+            << QByteArray("[Ports]\r\n  COM7 =  /dev/serial/by-id/usb-x  ; mine\r\nCOM8=/a\r\n");
+        QTest::newRow("twice, quoted over two lines")
+            << QByteArray("[Ports]\nCOM7=/old\nCOM%37=\"/a\n b\"\n") << QByteArray()
+            << QByteArray("[Ports]\nCOM7=/old\nCOM%37=\"/a\n b\"\n");
+        QTest::newRow("last line without a break, one added after it")
+            << QByteArray("[Ports]\nCOM7=/a") << QByteArray("COM9")
+            << QByteArray("[Ports]\nCOM7=/a\nCOM9=/other\n");
+        QTest::newRow("none before") << QByteArray("[Ports]\nCOM1=/a\n") << QByteArray()
+                                     << QByteArray("[Ports]\nCOM1=/a\n");
+        QTest::newRow("mapped elsewhere meanwhile") << QByteArray("[Ports]\nCOM7=/a\n") << QByteArray("COM7")
+                                                    << QByteArray("[Ports]\nCOM7=/other\n");
+        // clang-format on
+    }
+    void lineTakenOverComesBack()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, meanwhile);
+        QFETCH(QByteArray, after);
+        using namespace zuno::IniText;
+        const std::optional<QByteArray> line = entryLine(before, "Ports", "COM7");
+        QByteArray text = withChanges(before, "Ports", {{"COM7", QStringLiteral("/dev/pts/9")}});
+        if (!meanwhile.isEmpty())
+            text = withChanges(text, "Ports", {{meanwhile, QStringLiteral("/other")}});
+        QCOMPARE(withChanges(text, "Ports", {{"COM7", std::nullopt, "/dev/pts/9", line}}), after);
     }
 
     // Texts the file format gives a meaning to read back exactly as written.

@@ -148,8 +148,7 @@ class TestEndToEnd : public QObject
     }
 
     // The lines of a session log (or of a saved history) after their time and port, both
-    // checked, without blanks. A reply may arrive in pieces: their bytes are joined here, and the
-    // same status decoded after more than one piece counts once.
+    // checked, without blanks.
     QList<QStringList> loggedEvents(const QString& path)
     {
         QFile file(path);
@@ -165,19 +164,14 @@ class TestEndToEnd : public QObject
             if (fields.size() < 3 || !time.match(fields[0]).hasMatch() || fields[1] != port)
                 return {{"malformed: " + line}};
             fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
-            // Since the last command: one "received" with every piece, and each status once (a
-            // reply in pieces may decode to the same words after each).
-            qsizetype since = events.size();
-            while (since > 0 && events[since - 1][0] != "sent")
-                --since;
-            const auto earlier =
-                std::find_if(events.begin() + since, events.end(), [&](const QStringList& e) {
-                    return e[0] == fields[0] && (e[0] == "received" || e == fields);
-                });
-            if (earlier == events.end())
+            // A reply's pieces in one "received", also around its reading logged between them.
+            const auto reply = std::find_if(events.rbegin(), events.rend(), [](const auto& e) {
+                return e[0] == "received" || e[0] == "sent";
+            });
+            if (fields[0] == "received" && reply != events.rend() && (*reply)[0] == "received")
+                *reply = {"received", (*reply)[1] + fields[1], (*reply)[2] + fields[2]};
+            else
                 events << fields;
-            else if (fields[0] == "received")
-                *earlier = {"received", (*earlier)[1] + fields[1], (*earlier)[2] + fields[2]};
         }
         return events;
     }
@@ -317,9 +311,10 @@ class TestEndToEnd : public QObject
         simulatorReceivedAllWritten({"A002CF BRIGHT UP[CR]"});
     }
 
-    // The session log of a real exchange, line by line: the port opened, STATUS sent, its reply
-    // received and decoded, STATUS to ALL, which no projector answers, and the port closed with
-    // the panel.
+    // The session log of a real exchange, line by line: the port opened at its speed (a server
+    // sets its own), STATUS sent, its reply received and decoded once, STATUS to ALL, which no
+    // projector answers, and the port closed with the panel. A reply may arrive in pieces, its
+    // reading logged after the first piece that decodes: their bytes are joined here.
     void sessionLogRecordsTheExchange()
     {
         START_BOTH({});
@@ -327,8 +322,9 @@ class TestEndToEnd : public QObject
         chooseAddress(1);
         readBack(PanelButton::Status, " X X X X ");
         m_window->close();
+        const QString speed = m_tcp ? "speedsetbytheserialdeviceserver" : "9600bit/s";
         QCOMPARE(loggedEvents(m_dir.filePath("session.log")),
-                 (QList<QStringList>{{"opened"},
+                 (QList<QStringList>{{"opened", speed},
                                      {"sent", "4352300D", "CR0[CR]"},
                                      {"received", "38300D", "80[CR]"},
                                      {"status", "Standby"},
@@ -555,6 +551,7 @@ class TestEndToEnd : public QObject
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
         readBack(PanelButton::PowerOn, "  [ACK] ");
         simulatorReceivedAllWritten({"CR0[CR]", "C00[CR]"});
+        QCOMPARE(link().lineSpeed(), 19200); // as the session log's "opened" says
 
         const int fd =
             ::open(QFile::encodeName(line).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);

@@ -47,21 +47,26 @@ class TestStoreWriters : public QObject
     void init() { TempStore::clear(); }
 
     // The simulator's entry goes when it ends, by any of the signals that end it, and the store
-    // is as before, byte for byte; an entry another program wrote meanwhile stays.
+    // is as before, byte for byte, the user's own mapping of the port included; an entry another
+    // program wrote meanwhile stays.
     void registrationEndsWithTheSimulator_data()
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<bool>("replaced");
-        QTest::newRow("SIGTERM") << SIGTERM << false;
-        QTest::newRow("SIGINT") << SIGINT << false;
-        QTest::newRow("SIGHUP") << SIGHUP << false;
-        QTest::newRow("port mapped elsewhere meanwhile") << SIGTERM << true;
+        QTest::addColumn<QByteArray>("before");
+        const QByteArray notes = "; mine\n[Ports]\nCOM1 = /dev/ttyS9\n";
+        QTest::newRow("SIGTERM") << SIGTERM << false << notes;
+        QTest::newRow("SIGINT") << SIGINT << false << notes;
+        QTest::newRow("SIGHUP") << SIGHUP << false << notes;
+        QTest::newRow("port mapped elsewhere meanwhile") << SIGTERM << true << notes;
+        QTest::newRow("the user's own mapping")
+            << SIGTERM << false << notes + "  COM7 = /dev/serial/by-id/usb-x  ; adapter\n";
     }
     void registrationEndsWithTheSimulator()
     {
         QFETCH(int, signal);
         QFETCH(bool, replaced);
-        const QByteArray before = "; mine\n[Ports]\nCOM1 = /dev/ttyS9\n";
+        QFETCH(QByteArray, before);
         TempStore::writeRaw(before);
         QProcess sim;
         startSim(sim);

@@ -159,7 +159,7 @@ class TestPortDialog : public QObject
             pick(dialog->comOptions[0]);
             QTest::mouseClick(dialog->okButton, Qt::LeftButton);
         });
-        QVERIFY2(refused.startsWith(QStringLiteral("COM1 is %1: refused: ").arg(path)),
+        QVERIFY2(refused.startsWith(QStringLiteral("COM1 is %1: not a serial port").arg(path)),
                  qPrintable(refused));
         const QString lines = QStringLiteral("first line\n<b>second</b> &amp; <i>third</i>");
         QCOMPARE(retryBoxText([&] { RetryComport::show(dialog, lines); }), lines);
