@@ -40,7 +40,9 @@ QString ExchangeRecord::logLines() const
     if (noReplyAt != 0)
         lines[count++] = {noReplyAt, logLine(noReplyAt, port, u"no-reply")};
     if (!received.isEmpty()) {
-        QString text = logLine(receivedAt, port, u"received", logBytesFields(received));
+        // Bytes after the no-reply mark came late, as the session log says.
+        QString text = logLine(receivedAt, port, noReplyAt != 0 ? u"received-late" : u"received",
+                               logBytesFields(received));
         if (!words.isEmpty())
             text += logLine(receivedAt, port, u"status", logField(words));
         lines[count++] = {receivedAt, text};

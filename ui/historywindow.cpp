@@ -203,7 +203,9 @@ class HistoryModel : public QAbstractTableModel
             if (!r.written)
                 return QStringLiteral("port closed");
             if (r.replyMicros >= 0)
-                return QStringLiteral("%1 ms").arg(double(r.replyMicros) / 1000.0, 0, 'f', 1);
+                return QStringLiteral("%1 ms%2")
+                    .arg(double(r.replyMicros) / 1000.0, 0, 'f', 1)
+                    .arg(r.noReplyAt != 0 ? QStringLiteral(" (late)") : QString());
             return r.noReplyAt != 0 ? QStringLiteral("no reply") : QString();
         case Port:
             return r.port;

@@ -70,7 +70,7 @@ class TestExchangeHistory : public QObject
             (QStringList{"COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
                          "COM5 x\treceived\t30 30 0D\t0 0  [CR]", "COM5 x\tstatus\tPower ON",
                          "COM5 x\tsent\t43 30 30 0D\tC 0 0  [CR]", "COM5 x\tno-reply",
-                         "COM5 x\treceived\t06\t[ACK]", "COM5 x\tunsent\t43 52 33 0D\tC R 3  [CR]",
+                         "COM5 x\treceived-late\t06\t[ACK]", "COM5 x\tunsent\t43 52 33 0D\tC R 3  [CR]",
                          "COM5 x\treceived\t78 79 7A\tx y z"}));
     }
 
