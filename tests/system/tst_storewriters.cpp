@@ -13,10 +13,31 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <functional>
+#include <poll.h>
+#include <semaphore>
+#include <sys/inotify.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace zuno;
 namespace Store = zuno::SettingsStore;
+
+// Runs an action when a window is asked to close, before the window itself handles that.
+struct CloseWatch : QObject
+{
+    CloseWatch(QWidget& window, std::function<void()> onClose) : action(std::move(onClose))
+    {
+        window.installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close)
+            action();
+        return false;
+    }
+    std::function<void()> action;
+};
 
 // The panel and the simulator's --register writing the same settings store.
 class TestStoreWriters : public QObject
@@ -31,10 +52,12 @@ class TestStoreWriters : public QObject
                   {"--register", "COM7", "--config-home", QFileInfo(TempStore::filePath()).path()});
     }
 
-    // The device the simulator prints once its line is open and registered.
+    // The device the simulator prints once its line is open and registered; empty when it
+    // printed none.
     static QString deviceOf(QProcess& sim)
     {
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 10000); }();
+        if (!QTest::qWaitFor([&] { return sim.canReadLine(); }, 10000))
+            return {};
         return QString::fromLocal8Bit(sim.readLine().trimmed());
     }
 
@@ -91,32 +114,38 @@ class TestStoreWriters : public QObject
         QVERIFY(link.isOpen());
         window.controls().addressOptions[std::size_t(addressOptionOf("A002"))]->click();
 
-        // The lock is held by a thread of the test, as by another program, until the panel has
-        // begun its close; what the file holds then shows whether anyone wrote past the lock.
-        std::atomic<bool> locked = false, closing = false;
+        // The lock is held by a thread of the test, as by another program, until the panel's
+        // close has begun and someone has since come to the lock; what the file holds then shows
+        // whether anyone wrote past the lock, and the close cannot end before the lock is free.
+        std::counting_semaphore<> closing(0);
+        std::atomic<bool> locked = false, released = false;
         QByteArray whileHeld;
         std::thread holder([&] {
             QLockFile lock(TempStore::filePath() + ".lock");
             locked = lock.lock();
-            while (!closing)
-                std::this_thread::yield();
+            closing.acquire();
+            const int watch = ::inotify_init1(IN_CLOEXEC);
+            pollfd attempt{watch, POLLIN, 0};
+            if (::inotify_add_watch(watch, QFile::encodeName(lock.fileName()), IN_OPEN) >= 0)
+                ::poll(&attempt, 1, 10000); // a waiter reads the lock's owner
+            ::close(watch);
             QFile file(TempStore::filePath());
             if (file.open(QIODevice::ReadOnly))
                 whileHeld = file.readAll();
+            released = true;
         });
         const auto release = qScopeGuard([&] {
-            closing = true;
-            if (holder.joinable())
-                holder.join();
+            closing.release();
+            holder.join();
         });
         QTRY_VERIFY(locked);
         QProcess sim;
         startSim(sim);
         // Its line is open (it registers right after): the simulator is at the lock.
         QTRY_VERIFY_WITH_TIMEOUT(hasPseudoTerminal(sim.processId()), 10000);
-        closing = true;
-        QVERIFY(window.close()); // waits for the lock
-        holder.join();
+        CloseWatch closeBegins(window, [&] { closing.release(); });
+        QVERIFY(window.close());
+        QVERIFY(released);
         const QString device = deviceOf(sim);
 
         QCOMPARE(whileHeld, before);
