@@ -61,12 +61,14 @@ class TestStoreWriters : public QObject
         return QString::fromLocal8Bit(sim.readLine().trimmed());
     }
 
-    // True once the process has a pseudo-terminal open.
+    // True once the process has a pseudo-terminal's master open (through /dev/ptmx, or in a
+    // container through the link to it in /dev/pts).
     static bool hasPseudoTerminal(qint64 pid)
     {
         const auto fds = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryInfoList(QDir::System);
-        return std::any_of(fds.begin(), fds.end(),
-                           [](const QFileInfo& fd) { return fd.symLinkTarget() == "/dev/ptmx"; });
+        return std::any_of(fds.begin(), fds.end(), [](const QFileInfo& fd) {
+            return fd.symLinkTarget() == "/dev/ptmx" || fd.symLinkTarget() == "/dev/pts/ptmx";
+        });
     }
 
   private slots:
