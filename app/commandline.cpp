@@ -4,7 +4,7 @@
 #include "core/storednumber.h"
 #include "links/portinventory.h"
 #include "links/portnaming.h"
-#include "settings/settingsstore.h"
+#include "settings/settings.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -56,7 +56,7 @@ QString quoted(const QString& value)
 }
 } // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments)
+CommandLine parseCommandLine(const QStringList& arguments, const Settings& settings)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -98,8 +98,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
                 return failure(QStringLiteral("--port %1: a COM number is 1 to 15").arg(value));
             line.startUp.port = std::int16_t(number);
         } else {
-            line.runDevice = deviceOf(value);
-            if (line.runDevice.isEmpty())
+            line.startUp.device = deviceOf(value);
+            if (line.startUp.device.isEmpty())
                 return failure(QStringLiteral("--port %1: not a COM number (1 to 15), a device "
                                               "path or tcp://HOST:PORT")
                                    .arg(quoted(value)));
@@ -107,10 +107,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(baud)) {
         const QString value = parser.value(baud);
-        if (value == QLatin1String("9600"))
-            line.startUp.baudCode = kBaud9600;
-        else if (value == QLatin1String("19200"))
-            line.startUp.baudCode = kBaud19200;
+        if (value == QLatin1String("9600") || value == QLatin1String("19200"))
+            line.startUp.bitsPerSecond = value.toInt();
         else
             return failure(
                 QStringLiteral("--baud %1: the speed is 9600 or 19200").arg(quoted(value)));
@@ -146,10 +144,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
     if (line.listPorts || line.mapPort != 0)
         line.action = CommandLine::Action::Ports;
 
-    line.sessionLogFile =
-        parser.isSet(log)
-            ? parser.value(log)
-            : SettingsStore::read(QStringLiteral("Log"), QStringLiteral("File"), QString());
+    line.sessionLogFile = parser.isSet(log) ? parser.value(log) : settings.logFile();
     if (parser.isSet(log) && line.sessionLogFile.isEmpty())
         return failure(QStringLiteral("--log '': the log needs a file name"));
     return line;
@@ -188,7 +183,7 @@ QString helpText()
         "option or value.\n");
 }
 
-PortCommandsResult runPortCommands(const CommandLine& line)
+PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings)
 {
     PortCommandsResult result;
     if (line.mapPort != 0) {
@@ -196,21 +191,20 @@ PortCommandsResult runPortCommands(const CommandLine& line)
                                  ? QString()
                                  : byIdLinkFor(line.mapDevice, serialByIdFolder());
         const QString target = byId.isEmpty() ? line.mapDevice : byId;
-        const QString key = QStringLiteral("COM%1").arg(line.mapPort);
-        if (!SettingsStore::write(QString::fromLatin1(SettingsStore::kPortsSection), key, target)) {
-            result.err =
-                QStringLiteral("zuno: %1 could not be written\n").arg(SettingsStore::location());
+        if (!settings.storePortEntry(line.mapPort, target)) {
+            result.err = QStringLiteral("zuno: %1 could not be written\n").arg(settings.location());
             result.exitCode = 1;
             return result;
         }
         result.out = QStringLiteral("%1 written to [Ports] in %2%3\n")
-                         .arg(mappingLine(line.mapPort, target), SettingsStore::location(),
+                         .arg(mappingLine(line.mapPort, target), settings.location(),
                               isTcpDevice(target) || QFileInfo::exists(target)
                                   ? QString()
                                   : QStringLiteral(" (the device is not present now)"));
     }
     if (line.listPorts)
-        result.out += inventoryText(takeInventory(systemSerialDevices(), serialByIdFolder()));
+        result.out += inventoryText(
+            takeInventory(PortNaming(settings), systemSerialDevices(), serialByIdFolder()));
     return result;
 }
 

@@ -7,6 +7,8 @@
 
 namespace zuno {
 
+class Settings;
+
 // What the command line asks for. Parsing needs no application object, so that help, version
 // and every error are given before any window could open.
 struct CommandLine
@@ -22,8 +24,7 @@ struct CommandLine
     Action action = Action::Panel;
     QString error; // one line naming the bad value
 
-    StartUpChoice startUp; // --port N, --baud, --address: for this run only
-    QString runDevice;     // --port DEVICE: the device (path or tcp://HOST:PORT) to open this run
+    StartUpChoice startUp; // --port N|DEVICE, --baud, --address: for this run only
     // Where the session log goes: --log, else the store's [Log] "File"; empty: no log.
     QString sessionLogFile;
 
@@ -35,8 +36,9 @@ struct CommandLine
 inline constexpr int kBadUsageExit = 2;
 
 // Parses the program's arguments (the program's name first). Qt's own options (-platform,
-// -style ...) are accepted and left to the application object.
-CommandLine parseCommandLine(const QStringList& arguments);
+// -style ...) are accepted and left to the application object. `settings` gives the session
+// log's file when --log does not.
+CommandLine parseCommandLine(const QStringList& arguments, const Settings& settings);
 
 QString helpText();
 QString versionText();
@@ -48,6 +50,6 @@ struct PortCommandsResult
     QString err;
     int exitCode = 0;
 };
-PortCommandsResult runPortCommands(const CommandLine& line);
+PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings);
 
 } // namespace zuno

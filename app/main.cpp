@@ -1,9 +1,7 @@
 #include "app/commandline.h"
 #include "core/terminationsignals.h"
-#include "links/portinventory.h"
-#include "links/portlink.h"
-#include "links/portnaming.h"
-#include "session/sessionlog.h"
+#include "session/session.h"
+#include "settings/settings.h"
 #include "ui/panelwindow.h"
 
 #include <QApplication>
@@ -14,6 +12,7 @@ namespace {
 void print(FILE* stream, const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
 }
 } // namespace
 
@@ -28,7 +27,8 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const zuno::CommandLine line = zuno::parseCommandLine(arguments);
+    zuno::Settings settings;
+    const zuno::CommandLine line = zuno::parseCommandLine(arguments, settings);
     switch (line.action) {
     case zuno::CommandLine::Action::Error:
         print(stderr, line.error + u'\n');
@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
         print(stdout, zuno::versionText());
         return 0;
     case zuno::CommandLine::Action::Ports: {
-        const zuno::PortCommandsResult result = zuno::runPortCommands(line);
+        const zuno::PortCommandsResult result = zuno::runPortCommands(line, settings);
         print(stdout, result.out);
         print(stderr, result.err);
         return result.exitCode;
@@ -52,22 +52,21 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The panel's fills and frames show their colours under Fusion on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
-    zuno::StartUpChoice startUp = line.startUp;
-    if (!line.runDevice.isEmpty()) {
-        startUp.port = std::int16_t(zuno::portForRunDevice(line.runDevice));
-        zuno::mapPortForThisRun(startUp.port, line.runDevice);
-    }
-    zuno::PortLink link;
-    zuno::PanelWindow window(link);
-    // SIGTERM, SIGINT and SIGHUP end the panel in order: the address stored, the port closed.
-    zuno::runOnTerminationSignals(&window, [&window] { window.endSession(); });
+    zuno::Session session(settings);
+    zuno::PanelWindow window(session);
+    // What the operator should know goes to standard error as well as into the panel.
+    QObject::connect(&session, &zuno::Session::notice, &session, [](const QString& text) {
+        print(stderr, QStringLiteral("zuno: %1\n").arg(text));
+    });
+    // SIGTERM, SIGINT and SIGHUP end the session in order: the address stored, the port closed.
+    zuno::runOnTerminationSignals(&session, [&session] {
+        session.end();
+        QCoreApplication::quit();
+    });
     // The session log, when one is asked for, sees the whole run from the start-up's port on.
-    std::unique_ptr<zuno::SessionLog> sessionLog;
     if (!line.sessionLogFile.isEmpty())
-        sessionLog = zuno::startSessionLog(line.sessionLogFile, window.exchange(), link, [&window] {
-            return zuno::portDescription(window.portChoice().port);
-        });
-    window.start(startUp);
-    window.show();
+        session.startLog(line.sessionLogFile);
+    // The panel shows itself once the start-up has its port, or after the port dialog.
+    session.start(line.startUp);
     return app.exec();
 }

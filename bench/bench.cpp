@@ -6,7 +6,8 @@
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
 #include "core/buttontable.h"
-#include "links/portlink.h"
+#include "session/session.h"
+#include "settings/settings.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 
@@ -79,11 +80,15 @@ template <typename Done> bool spinUntil(Done done, int timeoutMs)
     return true;
 }
 
-// The panel as the tool runs it: the window on a serial link, the link outliving the window.
+// The panel as the tool runs it: the window on its session, the session outliving the window.
 struct Panel
 {
-    PortLink link;
-    PanelWindow window{link};
+    Settings settings;
+    Session session{settings};
+    PanelWindow window{session};
+
+    QPushButton* button(PanelButton id) const { return window.controls().button(id); }
+    Exchange& exchange() { return session.exchange(); }
 };
 
 // A panel started as the tool starts, on its own pseudo-terminal mapped to `port`.
@@ -98,10 +103,9 @@ std::unique_ptr<Panel> startPanel(int port, const QString& device, const char* b
     TempStore::setValue(QStringLiteral("StartUP"), QStringLiteral("ADRESS"),
                         QString::fromLatin1(kAddress));
     auto panel = std::make_unique<Panel>();
-    panel->window.start();
-    panel->window.show();
-    if (!QTest::qWaitForWindowExposed(&panel->window) ||
-        !spinUntil([&] { return panel->link.isOpen(); }, 5000))
+    panel->session.start();
+    if (!spinUntil([&] { return panel->session.link().isOpen(); }, 5000) ||
+        !QTest::qWaitForWindowExposed(&panel->window))
         qFatal("the panel did not start on %s", qPrintable(device));
     return panel;
 }
@@ -139,9 +143,9 @@ void addInfo(const QString& text)
 
 // 1. From a click on STATUS until its first byte can be read at the far end: the descriptor
 // `farEnd`, a pseudo-terminal's master side or the server side of a TCP connection.
-void clickToWire(PanelWindow& window, int farEnd, const QString& what, int clicks)
+void clickToWire(Panel& panel, int farEnd, const QString& what, int clicks)
 {
-    QPushButton* status = window.button(PanelButton::Status);
+    QPushButton* status = panel.button(PanelButton::Status);
     const QByteArray wire = kAddress + "CR0\r";
     WireWatch watch(farEnd);
     std::vector<double> samples;
@@ -175,10 +179,10 @@ void clickToWire(PanelWindow& window, int farEnd, const QString& what, int click
 }
 
 // 2. From the last byte of a reply written at the far end until the status line shows it.
-void replyToStatusLine(PanelWindow& window, Pty& pty, int replies)
+void replyToStatusLine(Panel& panel, Pty& pty, int replies)
 {
-    QPushButton* status = window.button(PanelButton::Status);
-    QLabel* line = window.controls().statusLine;
+    QPushButton* status = panel.button(PanelButton::Status);
+    QLabel* line = panel.window.controls().statusLine;
     const struct
     {
         QByteArray first, last;
@@ -194,7 +198,7 @@ void replyToStatusLine(PanelWindow& window, Pty& pty, int replies)
             qFatal("reply %d: the command did not arrive", i);
         // The reply comes in two pieces, as a UART delivers it; the second completes it.
         pty.write(reply.first);
-        if (!spinUntil([&] { return window.exchange().collected() == reply.first; }, 2000))
+        if (!spinUntil([&] { return panel.exchange().collected() == reply.first; }, 2000))
             qFatal("reply %d: the first piece was not taken", i);
         const std::int64_t start = monotonicNs();
         pty.write(reply.last);
@@ -210,9 +214,9 @@ void replyToStatusLine(PanelWindow& window, Pty& pty, int replies)
 }
 
 // 3. A held ZOOM button, its sends timed at the far end.
-void repeatCadence(PanelWindow& window, Pty& pty, int repeats)
+void repeatCadence(Panel& panel, Pty& pty, int repeats)
 {
-    QPushButton* zoom = window.button(PanelButton::ZoomUp);
+    QPushButton* zoom = panel.button(PanelButton::ZoomUp);
     const QByteArray wire = kAddress + "C47\r";
     WireWatch watch(pty.masterFd());
     const int holdMs = repeats * kRepeatMs + kRepeatMs / 2;
@@ -230,7 +234,7 @@ void repeatCadence(PanelWindow& window, Pty& pty, int repeats)
     // The same ticks seen on the GUI thread, right after each has sent: tells the panel's own
     // lateness apart from the far end's (or the watch thread's) wake-up.
     std::vector<std::int64_t> ticks;
-    const auto tickSeen = QObject::connect(&window.exchange().repeatTimer(), &QTimer::timeout,
+    const auto tickSeen = QObject::connect(&panel.exchange().repeatTimer(), &QTimer::timeout,
                                            [&ticks] { ticks.push_back(monotonicNs()); });
     pressNs = monotonicNs();
     QTest::mousePress(zoom, Qt::LeftButton);
@@ -430,8 +434,8 @@ void flood(const QString& simulator, int seconds)
                     QStringLiteral("19200")});
     if (!sim.waitUntilReady())
         qFatal("the simulator did not start");
-    std::unique_ptr<Panel> panel = startPanel(9, sim.linkPath(), "192");
-    PanelWindow& window = panel->window;
+    std::unique_ptr<Panel> started = startPanel(9, sim.linkPath(), "192");
+    Panel& panel = *started;
     QTest::qWait(2000);
 
     // Per-second shares of one core, once with the panel left alone (its collection fills up
@@ -442,11 +446,11 @@ void flood(const QString& simulator, int seconds)
         QTimer clicker;
         clicker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&clicker, &QTimer::timeout, [&] {
-            bytesPerClick.push_back(double(window.exchange().collected().size()));
-            QTest::mouseClick(window.button(PanelButton::Status), Qt::LeftButton);
+            bytesPerClick.push_back(double(panel.exchange().collected().size()));
+            QTest::mouseClick(panel.button(PanelButton::Status), Qt::LeftButton);
         });
         if (clicking) {
-            QTest::mouseClick(window.button(PanelButton::Status), Qt::LeftButton);
+            QTest::mouseClick(panel.button(PanelButton::Status), Qt::LeftButton);
             clicker.start(1000);
             QTest::qWait(1000);
         }
@@ -470,7 +474,7 @@ void flood(const QString& simulator, int seconds)
     addInfo(QStringLiteral("noise taken into the RxD collection per second: median %1 bytes "
                            "(the line carries 1920 a second)")
                 .arg(summarize(collected).median, 0, 'f', 0));
-    panel.reset();
+    started.reset();
     sim.stop();
 }
 
@@ -521,10 +525,10 @@ int main(int argc, char* argv[])
     {
         Pty pty;
         std::unique_ptr<Panel> panel = startPanel(8, pty.slavePath(), "96");
-        panel->window.exchange().setAddress(kAddress);
-        clickToWire(panel->window, pty.masterFd(), QStringLiteral("click to wire"), value(clicks));
-        replyToStatusLine(panel->window, pty, value(replies));
-        repeatCadence(panel->window, pty, value(repeats));
+        panel->exchange().setAddress(kAddress);
+        clickToWire(*panel, pty.masterFd(), QStringLiteral("click to wire"), value(clicks));
+        replyToStatusLine(*panel, pty, value(replies));
+        repeatCadence(*panel, pty, value(repeats));
         timerFloor(value(repeats));
     }
     {
@@ -545,8 +549,8 @@ int main(int argc, char* argv[])
         if (!spinUntil([&] { return (connection = ::accept(server, nullptr, nullptr)) >= 0; },
                        5000))
             qFatal("the panel did not connect");
-        panel->window.exchange().setAddress(kAddress);
-        clickToWire(panel->window, connection, QStringLiteral("click to wire, TCP"), value(clicks));
+        panel->exchange().setAddress(kAddress);
+        clickToWire(*panel, connection, QStringLiteral("click to wire, TCP"), value(clicks));
         panel.reset();
         ::close(connection);
         ::close(server);

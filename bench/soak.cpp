@@ -7,7 +7,8 @@
 #include "bench/simprocess.h"
 #include "bench/wirewatch.h"
 #include "core/buttontable.h"
-#include "links/seriallink.h"
+#include "session/session.h"
+#include "settings/settings.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 
@@ -92,7 +93,7 @@ int openDescriptors()
 // Timers registered for the panel's objects: the application's windows and everything in them,
 // the link and the exchange with what they own, and the exchange's own timers (members, not
 // children).
-int activeTimers(Link& link, PanelWindow& window)
+int activeTimers(Link& link, Exchange& exchange)
 {
     QSet<QObject*> objects;
     const auto addTree = [&objects](QObject* root) {
@@ -103,7 +104,6 @@ int activeTimers(Link& link, PanelWindow& window)
     for (QWidget* widget : QApplication::topLevelWidgets())
         addTree(widget);
     addTree(&link);
-    Exchange& exchange = window.exchange();
     addTree(&exchange);
     for (const QTimer* timer :
          {&exchange.repeatTimer(), &exchange.replyTimer(), &exchange.displayClearTimer()})
@@ -182,9 +182,10 @@ struct Figures
 class Soak : public QObject
 {
   public:
-    Soak(SerialLink& link, PanelWindow& window, std::vector<Simulator>& simulators,
+    Soak(Session& session, PanelWindow& window, std::vector<Simulator>& simulators,
          qint64 durationMs)
-        : m_link(link), m_window(window), m_simulators(simulators), m_durationMs(durationMs)
+        : m_link(session.link()), m_exchange(session.exchange()), m_window(window),
+          m_simulators(simulators), m_durationMs(durationMs)
     {
         for (const ButtonSpec& button : panelButtons()) {
             if (button.kind == ButtonKind::Hold)
@@ -284,16 +285,16 @@ class Soak : public QObject
                 return;
             m_link.open(port, kBitsPerSecond);
             if (m_link.isOpen())
-                QTest::mouseClick(m_window.button(PanelButton::Status), Qt::LeftButton);
+                QTest::mouseClick(m_window.controls().button(PanelButton::Status), Qt::LeftButton);
         });
         connect(&m_link, &Link::lost, &loop, [&] {
             ++m_figures.cycles;
             if (m_figures.cycles == kWarmUpCycles) {
                 m_figures.descriptorsBaseline = openDescriptors();
-                m_figures.timersBaseline = activeTimers(m_link, m_window);
+                m_figures.timersBaseline = activeTimers(m_link, m_exchange);
             } else if (m_figures.cycles == kWarmUpCycles + kMeasuredCycles) {
                 m_figures.descriptorsEnd = openDescriptors();
-                m_figures.timersEnd = activeTimers(m_link, m_window);
+                m_figures.timersEnd = activeTimers(m_link, m_exchange);
                 loop.quit();
             }
         });
@@ -316,7 +317,7 @@ class Soak : public QObject
         m_link.open(current().port, kBitsPerSecond);
 
         const ButtonSpec& held = *m_holdButtons[std::size_t(visitNumber) % m_holdButtons.size()];
-        QPushButton* holdButton = m_window.button(held.id);
+        QPushButton* holdButton = m_window.controls().button(held.id);
         at(kPressAt, [this, holdButton, &held] {
             Hold hold{m_simulator, QByteArray(held.command)};
             hold.interrupted = !m_link.isOpen();
@@ -358,7 +359,7 @@ class Soak : public QObject
     {
         const bool openAtClick = m_link.isOpen();
         const int lostBefore = m_figures.portsLost;
-        QTest::mouseClick(m_window.button(read.button), Qt::LeftButton);
+        QTest::mouseClick(m_window.controls().button(read.button), Qt::LeftButton);
         const Role role = current().role;
         at(kReadCheckAfterMs, [this, read, openAtClick, lostBefore, role] {
             const bool lost = !openAtClick || m_figures.portsLost != lostBefore || !m_link.isOpen();
@@ -392,7 +393,8 @@ class Soak : public QObject
         });
     }
 
-    SerialLink& m_link;
+    Link& m_link;
+    Exchange& m_exchange;
     PanelWindow& m_window;
     std::vector<Simulator>& m_simulators;
     qint64 m_durationMs;
@@ -501,18 +503,18 @@ int main(int argc, char* argv[])
 
     print(QStringLiteral("load average at start: %1").arg(loadAverage()));
 
-    // The link outlives the window that uses it.
-    SerialLink link;
-    auto window = std::make_unique<PanelWindow>(link);
-    window->start();
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()) || !link.isOpen()) {
+    // The session outlives the window that shows it.
+    Settings settings;
+    Session session(settings);
+    auto window = std::make_unique<PanelWindow>(session);
+    session.start();
+    if (!QTest::qWaitForWindowExposed(window.get()) || !session.link().isOpen()) {
         std::fputs("zuno_soak: the panel did not start\n", stderr);
         return 1;
     }
     const qint64 cpuStart = processCpuMs();
     const qint64 wallStart = monotonicNs();
-    Soak soak(link, *window, simulators, durationS * 1000);
+    Soak soak(session, *window, simulators, durationS * 1000);
     soak.run(cyclePort, cycleLink);
     const qint64 cpuMs = processCpuMs() - cpuStart;
     const double wallS = double(monotonicNs() - wallStart) / 1e9;

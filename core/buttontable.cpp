@@ -22,11 +22,12 @@ using G = PanelGroup;
 constexpr ButtonSpec click(B id, const char* name, G group, const char* caption,
                            const char* command, TwipRect rect, std::uint32_t fill, double points)
 {
-    return {id,   name,   group, caption, ButtonFace::Caption, ButtonKind::Click, command, 0, rect,
-            fill, points, true,  ""};
+    return {
+        id,   name,   group, caption, ButtonPicture::Caption, ButtonKind::Click, command, 0, rect,
+        fill, points, true,  ""};
 }
 
-constexpr ButtonSpec hold(B id, const char* name, G group, ButtonFace face, const char* command,
+constexpr ButtonSpec hold(B id, const char* name, G group, ButtonPicture face, const char* command,
                           int repeatKey, TwipRect rect)
 {
     return {id,   name,         group, "",    face, ButtonKind::Hold, command, repeatKey,
@@ -36,15 +37,25 @@ constexpr ButtonSpec hold(B id, const char* name, G group, ButtonFace face, cons
 constexpr ButtonSpec action(B id, const char* name, const char* caption, TwipRect rect,
                             double points, const char* hint)
 {
-    return {
-        id,      name,   G::Window, caption, ButtonFace::Caption, ButtonKind::Action, "", 0, rect,
-        kNoFill, points, true,      hint};
+    return {id,
+            name,
+            G::Window,
+            caption,
+            ButtonPicture::Caption,
+            ButtonKind::Action,
+            "",
+            0,
+            rect,
+            kNoFill,
+            points,
+            true,
+            hint};
 }
 
-constexpr ButtonFace kUp = ButtonFace::UpArrow;
-constexpr ButtonFace kDown = ButtonFace::DownArrow;
-constexpr ButtonFace kLeft = ButtonFace::LeftArrow;
-constexpr ButtonFace kRight = ButtonFace::RightArrow;
+constexpr ButtonPicture kUp = ButtonPicture::UpArrow;
+constexpr ButtonPicture kDown = ButtonPicture::DownArrow;
+constexpr ButtonPicture kLeft = ButtonPicture::LeftArrow;
+constexpr ButtonPicture kRight = ButtonPicture::RightArrow;
 
 // clang-format off
 constexpr std::array kButtons{

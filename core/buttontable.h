@@ -100,7 +100,7 @@ enum class ButtonKind
 };
 
 // What a button shows: its caption, or one of the four arrow pictures.
-enum class ButtonFace
+enum class ButtonPicture
 {
     Caption,
     UpArrow,
@@ -115,7 +115,7 @@ struct TwipRect
     int left, top, width, height;
 };
 
-// Fill value of a button that keeps the normal button face.
+// Fill value of a button that keeps the desktop's button colour.
 inline constexpr std::uint32_t kNoFill = 0xFFFFFFFFu;
 
 // One button of the panel: what it shows, what it sends, where it sits and how it looks.
@@ -124,8 +124,8 @@ struct ButtonSpec
     PanelButton id;
     const char* objectName; // "powerOnButton"
     PanelGroup group;
-    const char* caption; // "On"; "" for arrow faces
-    ButtonFace face;
+    const char* caption; // "On"; "" for arrow pictures
+    ButtonPicture picture;
     ButtonKind kind;
     const char* command; // "C00" (the CR is added when sent); "" for the action buttons
     int repeatKey;       // 1..18 for hold buttons, 0 otherwise

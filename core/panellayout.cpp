@@ -17,33 +17,34 @@ constexpr LabelAlign kCentre = LabelAlign::Centre;
 constexpr LabelAlign kRight = LabelAlign::Right;
 
 using G = PanelGroup;
-constexpr PanelBackground kFace = PanelBackground::ButtonFace;
+constexpr PanelBackground kButtonColour = PanelBackground::ButtonColour;
 
 constexpr std::array kFrames{
     FrameSpec{G::Power, "powerFrame", {120, 0, 1210, 1575}, PanelBackground::InactiveCaptionText},
-    FrameSpec{G::ModeSet, "modeSetFrame", {1450, 0, 5600, 735}, kFace},
-    FrameSpec{G::Screen, "screenFrame", {7170, 0, 2860, 735}, kFace},
-    FrameSpec{G::VideoMute, "videoMuteFrame", {1450, 840, 2740, 735}, kFace},
-    FrameSpec{G::Freeze, "freezeFrame", {4310, 840, 2740, 735}, kFace},
-    FrameSpec{G::Presentation, "presentationFrame", {7170, 840, 2895, 735}, kFace},
-    FrameSpec{G::Menu, "menuFrame", {120, 1680, 2700, 1935}, kFace},
-    FrameSpec{G::Keystone, "keystoneFrame", {2940, 1680, 1830, 1935}, kFace},
-    FrameSpec{G::LensShift, "lensShiftFrame", {4890, 1680, 1830, 1935}, kFace},
-    FrameSpec{G::Zoom, "zoomFrame", {6840, 1680, 990, 1500}, kFace},
-    FrameSpec{G::Focus, "focusFrame", {7940, 1680, 990, 1500}, kFace, "FOCUS"},
-    FrameSpec{G::DigitalZoom, "digitalZoomFrame", {9000, 1680, 990, 1500}, kFace, "DIGITAL ZOOM"},
-    FrameSpec{G::KeyDisable, "keyDisableFrame", {120, 3720, 5240, 555}, kFace},
-    FrameSpec{G::Echo, "echoFrame", {120, 4700, 8295, 948}, kFace},
-    FrameSpec{G::Status, "statusFrame", {120, 6140, 6105, 560}, kFace},
-    FrameSpec{G::Address, "addressFrame", {120, 6840, 8200, 615}, kFace},
+    FrameSpec{G::ModeSet, "modeSetFrame", {1450, 0, 5600, 735}, kButtonColour},
+    FrameSpec{G::Screen, "screenFrame", {7170, 0, 2860, 735}, kButtonColour},
+    FrameSpec{G::VideoMute, "videoMuteFrame", {1450, 840, 2740, 735}, kButtonColour},
+    FrameSpec{G::Freeze, "freezeFrame", {4310, 840, 2740, 735}, kButtonColour},
+    FrameSpec{G::Presentation, "presentationFrame", {7170, 840, 2895, 735}, kButtonColour},
+    FrameSpec{G::Menu, "menuFrame", {120, 1680, 2700, 1935}, kButtonColour},
+    FrameSpec{G::Keystone, "keystoneFrame", {2940, 1680, 1830, 1935}, kButtonColour},
+    FrameSpec{G::LensShift, "lensShiftFrame", {4890, 1680, 1830, 1935}, kButtonColour},
+    FrameSpec{G::Zoom, "zoomFrame", {6840, 1680, 990, 1500}, kButtonColour},
+    FrameSpec{G::Focus, "focusFrame", {7940, 1680, 990, 1500}, kButtonColour, "FOCUS"},
+    FrameSpec{
+        G::DigitalZoom, "digitalZoomFrame", {9000, 1680, 990, 1500}, kButtonColour, "DIGITAL ZOOM"},
+    FrameSpec{G::KeyDisable, "keyDisableFrame", {120, 3720, 5240, 555}, kButtonColour},
+    FrameSpec{G::Echo, "echoFrame", {120, 4700, 8295, 948}, kButtonColour},
+    FrameSpec{G::Status, "statusFrame", {120, 6140, 6105, 560}, kButtonColour},
+    FrameSpec{G::Address, "addressFrame", {120, 6840, 8200, 615}, kButtonColour},
 };
 
-// A frame's bold title (or caption beside a line) on the button face.
-constexpr LabelSpec title(const char* name, G group, const char* text, TwipRect rect,
-                          double points, LabelAlign align)
+// A frame's bold title (or caption beside a line) on the button colour.
+constexpr LabelSpec title(const char* name, G group, const char* text, TwipRect rect, double points,
+                          LabelAlign align)
 {
-    return {name,        LabelRole::Title, group, text,  rect,  kFace, 0,
-            kButtonText, points,           true,  align, false, false, ""};
+    return {name,        LabelRole::Title, group, text,  rect,  kButtonColour, 0,
+            kButtonText, points,           true,  align, false, false,         ""};
 }
 
 // A white line with a thin border that the exchange writes into.
@@ -175,20 +176,20 @@ QString groupName(PanelGroup group)
 QString buttonName(const ButtonSpec& button)
 {
     QString name;
-    switch (button.face) {
-    case ButtonFace::Caption:
+    switch (button.picture) {
+    case ButtonPicture::Caption:
         name = QString::fromUtf8(button.caption);
         break;
-    case ButtonFace::UpArrow:
+    case ButtonPicture::UpArrow:
         name = QStringLiteral("up");
         break;
-    case ButtonFace::DownArrow:
+    case ButtonPicture::DownArrow:
         name = QStringLiteral("down");
         break;
-    case ButtonFace::LeftArrow:
+    case ButtonPicture::LeftArrow:
         name = QStringLiteral("left");
         break;
-    case ButtonFace::RightArrow:
+    case ButtonPicture::RightArrow:
         name = QStringLiteral("right");
         break;
     }

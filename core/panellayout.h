@@ -14,7 +14,7 @@ namespace zuno {
 // Where a frame or label takes its background from.
 enum class PanelBackground
 {
-    ButtonFace,          // the desktop's button face
+    ButtonColour,        // the desktop's button colour
     InactiveCaptionText, // the desktop's inactive caption text colour
     Rgb                  // the explicit colour given with it
 };

@@ -40,16 +40,6 @@ std::int16_t readStoredPortNumber(QStringView text)
     return static_cast<std::int16_t>(*number);
 }
 
-std::uint8_t readStoredBaudCode(QStringView text)
-{
-    const auto number = readLeadingNumber(text);
-    return number && *number == 96 ? 96 : 192;
-}
-
-} // namespace zuno
-
-namespace zuno {
-
 std::optional<int> readTypedNumber(QStringView text)
 {
     if (text.isEmpty())

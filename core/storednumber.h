@@ -17,19 +17,11 @@ std::optional<std::int64_t> readLeadingNumber(QStringView text);
 // variable) gives 0, "no valid port".
 std::int16_t readStoredPortNumber(QStringView text);
 
-// Reads a stored "BaudRate" text into a speed code: 96 stays 96, anything else
-// (0, a number out of range, no number) selects 19200 bit/s, code 192.
-std::uint8_t readStoredBaudCode(QStringView text);
-
 // True for a port number that names a port (1 to 15).
 constexpr bool isValidPortNumber(int port)
 {
     return port >= 1 && port <= 15;
 }
-
-} // namespace zuno
-
-namespace zuno {
 
 // Reads the port dialog's typed text as a whole number from 0 to 255: digits only (leading
 // zeros allowed), nothing else. Empty for any other text (empty, letters, sign, blank, fraction,

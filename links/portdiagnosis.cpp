@@ -1,7 +1,5 @@
 #include "links/portdiagnosis.h"
 
-#include "links/portinventory.h"
-
 namespace zuno {
 
 QString PortOpenFailure::describe(int port) const
@@ -16,7 +14,7 @@ QString PortOpenFailure::describe(int port) const
     case Kind::Missing:
         return QStringLiteral("%1 is %2: no such device: is the adapter plugged in?")
                    .arg(com, device) +
-               unreachedDevicesNote(takeInventory(systemSerialDevices(), serialByIdFolder()));
+               detail;
     case Kind::NotPermitted:
         return QStringLiteral("%1 is %2: not permitted. %3").arg(com, device, detail);
     case Kind::InUse:

@@ -20,7 +20,9 @@ struct PortOpenFailure
     };
     Kind kind = Kind::None;
     QString device; // the device path tried
-    QString detail; // the system's words, the device's group, or who holds the port
+    // The system's words, the device's group, or who holds the port; for a missing device, the
+    // serial devices present that no COM number reaches (see unreachedDevicesNote()).
+    QString detail;
 
     // The reason as the "Retry Comport" message gives it for COM `port`.
     QString describe(int port) const;

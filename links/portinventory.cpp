@@ -2,7 +2,7 @@
 
 #include "core/storednumber.h"
 #include "links/portnaming.h"
-#include "settings/settingsstore.h"
+#include "settings/settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,14 +21,6 @@ bool sameDevice(const QString& a, const QString& b)
         return true;
     const QString canonicalA = QFileInfo(a).canonicalFilePath();
     return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
-}
-
-bool isStoredMapping(int port)
-{
-    return !SettingsStore::read(QString::fromLatin1(SettingsStore::kPortsSection),
-                                QStringLiteral("COM%1").arg(port), QString())
-                .trimmed()
-                .isEmpty();
 }
 
 QString joinedNonEmpty(const QStringList& parts)
@@ -78,33 +70,35 @@ QString byIdLinkFor(const QString& device, const QString& byIdFolder)
     return {};
 }
 
-int portReaching(const QString& device)
+int portReaching(const PortNaming& naming, const QString& device)
 {
     for (int port = 1; port <= kLastPort; ++port) {
-        if (sameDevice(deviceForPort(port), device))
+        if (sameDevice(naming.deviceFor(port), device))
             return port;
     }
     return 0;
 }
 
-int portForRunDevice(const QString& device)
+int portForRunDevice(const PortNaming& naming, const QString& device)
 {
-    if (const int reaching = portReaching(device))
+    if (const int reaching = portReaching(naming, device))
         return reaching;
     for (int port = 1; port <= kLastPort; ++port) {
-        const QString own = deviceForPort(port);
+        const QString own = naming.deviceFor(port);
         if (!isTcpDevice(own) && !QFileInfo::exists(own))
             return port;
     }
     return kLastPort;
 }
 
-PortInventory takeInventory(const QList<SerialDevice>& devices, const QString& byIdFolder)
+PortInventory takeInventory(const PortNaming& naming, const QList<SerialDevice>& devices,
+                            const QString& byIdFolder)
 {
     PortInventory inventory;
+    inventory.settingsFile = naming.settings().location();
     for (int port = 1; port <= kLastPort; ++port) {
-        const QString device = deviceForPort(port);
-        inventory.coms.append({port, device, isStoredMapping(port),
+        const QString device = naming.deviceFor(port);
+        inventory.coms.append({port, device, naming.isMapped(port),
                                !isTcpDevice(device) && QFileInfo::exists(device)});
     }
     QList<int> taken; // COM numbers already offered to a device
@@ -146,8 +140,7 @@ QString inventoryText(const PortInventory& inventory)
     qsizetype width = 0;
     for (const PortInventory::Com& com : inventory.coms)
         width = std::max(width, com.device.size());
-    QString text =
-        QStringLiteral("COM numbers (settings file %1):\n").arg(SettingsStore::location());
+    QString text = QStringLiteral("COM numbers (settings file %1):\n").arg(inventory.settingsFile);
     for (const PortInventory::Com& com : inventory.coms) {
         const QString state = isTcpDevice(com.device) ? QStringLiteral("serial device server")
                               : com.present           ? QStringLiteral("present")
@@ -198,7 +191,7 @@ QString unreachedDevicesNote(const PortInventory& inventory)
         return {};
     return QStringLiteral("\nSerial devices present that no COM number reaches; the [Ports] "
                           "section of %1 maps each with the line given (zuno --map does it):\n%2")
-        .arg(SettingsStore::location(), lines.join(u'\n'));
+        .arg(inventory.settingsFile, lines.join(u'\n'));
 }
 
 QString describedDevice(const QString& device, const QList<SerialDevice>& devices)

@@ -5,6 +5,8 @@
 
 namespace zuno {
 
+class PortNaming;
+
 // A serial device as the system reports it.
 struct SerialDevice
 {
@@ -34,6 +36,7 @@ struct PortInventory
     };
     QList<Com> coms; // COM1 to COM15
     QList<Device> devices;
+    QString settingsFile; // where the "Ports" section is, for the messages
 };
 
 // The serial devices the system reports.
@@ -49,14 +52,15 @@ QString byIdLinkFor(const QString& device, const QString& byIdFolder);
 
 // The COM number whose device is `device` (the same file after links are followed, or the
 // same server address); 0 when none is.
-int portReaching(const QString& device);
+int portReaching(const PortNaming& naming, const QString& device);
 
 // The COM number a device given for one run is opened as: the one that reaches it already,
 // otherwise the first whose own device is absent, otherwise COM15.
-int portForRunDevice(const QString& device);
+int portForRunDevice(const PortNaming& naming, const QString& device);
 
 // COM1 to COM15 as they are named now, and `devices` with the links in `byIdFolder`.
-PortInventory takeInventory(const QList<SerialDevice>& devices, const QString& byIdFolder);
+PortInventory takeInventory(const PortNaming& naming, const QList<SerialDevice>& devices,
+                            const QString& byIdFolder);
 
 // The line of the "Ports" section that makes COM `port` open `target`.
 QString mappingLine(int port, const QString& target);

@@ -4,7 +4,8 @@
 
 namespace zuno {
 
-PortLink::PortLink(QObject* parent) : Link(parent)
+PortLink::PortLink(const PortNaming& naming, QObject* parent)
+    : Link(parent), m_naming(naming), m_serial(naming)
 {
     forward(m_serial);
 }
@@ -21,9 +22,9 @@ void PortLink::forward(Link& link)
 void PortLink::open(int port, int bitsPerSecond)
 {
     Link* chosen = &m_serial;
-    if (isTcpDevice(deviceForPort(port))) {
+    if (isTcpDevice(m_naming.deviceFor(port))) {
         if (!m_tcp) {
-            m_tcp = std::make_unique<TcpLink>();
+            m_tcp = std::make_unique<TcpLink>(m_naming);
             forward(*m_tcp);
         }
         chosen = m_tcp.get();

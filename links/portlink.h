@@ -8,13 +8,15 @@
 
 namespace zuno {
 
+class PortNaming;
+
 // The line a COM number names, whatever carries it: a serial port, or a serial device server
 // over TCP when the "Ports" entry reads "tcp://HOST:PORT". Each open() chooses afresh.
 class PortLink : public Link
 {
     Q_OBJECT
   public:
-    explicit PortLink(QObject* parent = nullptr);
+    explicit PortLink(const PortNaming& naming, QObject* parent = nullptr);
 
     void open(int port, int bitsPerSecond) override;
     void close() override;
@@ -24,6 +26,7 @@ class PortLink : public Link
   private:
     void forward(Link& link);
 
+    const PortNaming& m_naming;
     SerialLink m_serial;
     // Made when a COM number first names a server: the network costs nothing before.
     std::unique_ptr<TcpLink> m_tcp;

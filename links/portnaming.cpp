@@ -1,41 +1,36 @@
 #include "links/portnaming.h"
 
 #include "core/storednumber.h"
-#include "settings/settingsstore.h"
+#include "settings/settings.h"
 
-#include <QHash>
 #include <QUrl>
 
 namespace zuno {
 
 namespace {
 constexpr QLatin1StringView kTcpScheme("tcp://");
-
-QHash<int, QString>& runMappings()
-{
-    static QHash<int, QString> mappings;
-    return mappings;
-}
 } // namespace
 
-void mapPortForThisRun(int port, const QString& device)
+void PortNaming::mapForThisRun(int port, const QString& device)
 {
     if (isValidPortNumber(port))
-        runMappings().insert(port, device);
+        m_runMappings.insert(port, device);
 }
 
-QString deviceForPort(int port)
+bool PortNaming::isMapped(int port) const
+{
+    return m_runMappings.contains(port) || !m_settings.portEntry(port).isEmpty();
+}
+
+QString PortNaming::deviceFor(int port) const
 {
     if (!isValidPortNumber(port))
         return {};
-    if (const auto run = runMappings().constFind(port); run != runMappings().cend())
+    if (const auto run = m_runMappings.constFind(port); run != m_runMappings.cend())
         return *run;
-    const QString key = QStringLiteral("COM%1").arg(port);
-    const QString mapped =
-        SettingsStore::read(QString::fromLatin1(SettingsStore::kPortsSection), key, QString())
-            .trimmed();
+    const QString mapped = m_settings.portEntry(port);
 #ifdef Q_OS_WIN
-    return isTcpDevice(mapped) ? mapped : key;
+    return isTcpDevice(mapped) ? mapped : QStringLiteral("COM%1").arg(port);
 #else
     if (!mapped.isEmpty())
         return mapped;

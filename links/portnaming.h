@@ -1,20 +1,36 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <optional>
 
 namespace zuno {
 
-// The device a COM number opens. The settings store's "Ports" section (key "COMn") names it
-// when present; otherwise COM1 to COM4 are /dev/ttyS0 to /dev/ttyS3 and COM5 to COM15 are
-// /dev/ttyUSB0 to /dev/ttyUSB10. On Windows the name is "COMn" itself unless the section names
-// a serial device server. Empty for a number outside 1 to 15.
-QString deviceForPort(int port);
+class Settings;
 
-// Makes COM `port` name `device` until the program ends, ahead of the store's "Ports" entry and
-// the default naming; nothing is stored. For a device given on the command line.
-void mapPortForThisRun(int port, const QString& device);
+// Which device each COM number opens. A mapping made for this run (a device given on the command
+// line) comes first; then the settings' "Ports" section (key "COMn"); otherwise COM1 to COM4 are
+// /dev/ttyS0 to /dev/ttyS3 and COM5 to COM15 are /dev/ttyUSB0 to /dev/ttyUSB10. On Windows the
+// name is "COMn" itself unless the section names a serial device server.
+class PortNaming
+{
+  public:
+    explicit PortNaming(const Settings& settings) : m_settings(settings) {}
+
+    // The device COM `port` opens; empty for a number outside 1 to 15.
+    QString deviceFor(int port) const;
+    // True when the "Ports" section or this run maps COM `port`, rather than the default naming.
+    bool isMapped(int port) const;
+    // Makes COM `port` name `device` until the program ends; nothing is stored.
+    void mapForThisRun(int port, const QString& device);
+
+    const Settings& settings() const { return m_settings; }
+
+  private:
+    const Settings& m_settings;
+    QHash<int, QString> m_runMappings;
+};
 
 // A serial device server's raw TCP port, as a "Ports" entry names it: "tcp://HOST:PORT".
 struct TcpAddress

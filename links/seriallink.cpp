@@ -1,13 +1,15 @@
 #include "links/seriallink.h"
 
 #include "core/storednumber.h"
+#include "links/portinventory.h"
 #include "links/portnaming.h"
 
 namespace zuno {
 
 // The port and the watch are children as well as members, so that whoever walks the link's
 // objects (the soak counting timers) finds them.
-SerialLink::SerialLink(QObject* parent) : Link(parent), m_port(this), m_watch(this)
+SerialLink::SerialLink(const PortNaming& naming, QObject* parent)
+    : Link(parent), m_naming(naming), m_port(this), m_watch(this)
 {
     connect(&m_watch, &DeviceWatch::gone, this, &SerialLink::lose);
     connect(&m_port, &QSerialPort::readyRead, this, [this] {
@@ -34,7 +36,7 @@ void SerialLink::open(int port, int bitsPerSecond)
         return;
     }
     m_failure = {};
-    m_device = deviceForPort(port);
+    m_device = m_naming.deviceFor(port);
     m_failure.device = m_device;
     if (!isValidPortNumber(port) || m_device.isEmpty()) {
         m_failure.kind = PortOpenFailure::Kind::NoPortChosen;
@@ -55,6 +57,10 @@ void SerialLink::open(int port, int bitsPerSecond)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_failure = diagnoseOpenFailure(m_device, m_port);
+        // A missing device may be an adapter that another COM number should name.
+        if (m_failure.kind == PortOpenFailure::Kind::Missing)
+            m_failure.detail = unreachedDevicesNote(
+                takeInventory(m_naming, systemSerialDevices(), serialByIdFolder()));
         emit openFailed(m_failure.describe(port));
         return;
     }

@@ -8,14 +8,16 @@
 
 namespace zuno {
 
+class PortNaming;
+
 // The line to the projector over a serial port: the COM number names the device (see
-// deviceForPort), opened at 8 data bits, no parity, one stop bit and no flow control. A device
+// PortNaming), opened at 8 data bits, no parity, one stop bit and no flow control. A device
 // that goes away while open closes the port once and reports lost().
 class SerialLink : public Link
 {
     Q_OBJECT
   public:
-    explicit SerialLink(QObject* parent = nullptr);
+    explicit SerialLink(const PortNaming& naming, QObject* parent = nullptr);
     ~SerialLink() override;
 
     void open(int port, int bitsPerSecond) override;
@@ -32,6 +34,7 @@ class SerialLink : public Link
   private:
     void lose();
 
+    const PortNaming& m_naming;
     QSerialPort m_port;
     DeviceWatch m_watch;
     QString m_device;

@@ -37,7 +37,7 @@ MakeTcpConnection networkModule(QString* error)
 
 } // namespace
 
-TcpLink::TcpLink(QObject* parent) : Link(parent)
+TcpLink::TcpLink(const PortNaming& naming, QObject* parent) : Link(parent), m_naming(naming)
 {
     m_connectTimer.setSingleShot(true);
     m_connectTimer.setInterval(kConnectTimeoutMs);
@@ -56,7 +56,7 @@ void TcpLink::open(int port, int)
     }
     close();
     m_port = port;
-    m_address = deviceForPort(port);
+    m_address = m_naming.deviceFor(port);
     const std::optional<TcpAddress> server = tcpAddressOf(m_address);
     if (!server) {
         refuse(QStringLiteral("not a serial device server's address; write it as "

@@ -10,6 +10,8 @@
 
 namespace zuno {
 
+class PortNaming;
+
 // The line to a projector behind a serial device server: the COM number's "Ports" entry names
 // the server's raw TCP port ("tcp://HOST:PORT"), and the connection carries exactly the bytes a
 // serial port would. The server sets the line's speed, so the speed asked for does not apply.
@@ -21,7 +23,7 @@ class TcpLink : public Link
   public:
     static constexpr int kConnectTimeoutMs = 3000;
 
-    explicit TcpLink(QObject* parent = nullptr);
+    explicit TcpLink(const PortNaming& naming, QObject* parent = nullptr);
     ~TcpLink() override;
 
     void open(int port, int bitsPerSecond) override;
@@ -37,6 +39,7 @@ class TcpLink : public Link
     void lose(int attempt);
     void retire();
 
+    const PortNaming& m_naming;
     QTimer m_connectTimer;
     std::unique_ptr<TcpConnection> m_connection;
     // Connections that ended inside their own events, deleted once those are over.

@@ -3,12 +3,9 @@
 #include "core/echorendering.h"
 #include "core/exchange.h"
 #include "core/link.h"
-#include "links/portnaming.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-
-#include <cstdio>
 
 namespace zuno {
 
@@ -152,25 +149,9 @@ void SessionLog::fail(const QString& what)
 {
     m_writing = false;
     m_file.close();
-    const QByteArray message = QStringLiteral("zuno: session log %1 %2; no further events are "
-                                              "logged\n")
-                                   .arg(m_file.fileName(), what)
-                                   .toLocal8Bit();
-    std::fputs(message.constData(), stderr);
-    std::fflush(stderr);
-}
-
-QString portDescription(int port)
-{
-    const QString device = deviceForPort(port);
-    const QString com = QStringLiteral("COM%1").arg(port);
-    return device.isEmpty() ? com : com + u' ' + device;
-}
-
-std::unique_ptr<SessionLog> startSessionLog(const QString& path, Exchange& exchange, Link& link,
-                                            SessionLog::PortDescriber describePort)
-{
-    return std::make_unique<SessionLog>(path, exchange, link, std::move(describePort));
+    m_problem = QStringLiteral("session log %1 %2; no further events are logged")
+                    .arg(m_file.fileName(), what);
+    emit failed(m_problem);
 }
 
 } // namespace zuno

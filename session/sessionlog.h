@@ -33,7 +33,7 @@ class Link;
 // the status line. Both go without the blanks the lines show at their ends.
 //
 // The file grows to a bound and then becomes FILE.1 (replacing an older one) while a new FILE
-// starts. A file that cannot be opened or written is reported once on standard error; the
+// starts. A file that cannot be opened or written is reported once (problem(), failed()); the
 // events after that are dropped, so a broken log never holds up the panel.
 class SessionLog : public QObject
 {
@@ -55,6 +55,12 @@ class SessionLog : public QObject
     QString path() const { return m_file.fileName(); }
     // False once the file could not be opened or written: later events are dropped.
     bool isWriting() const { return m_writing; }
+    // Why the file is not written, in one sentence; empty while it is.
+    QString problem() const { return m_problem; }
+
+  signals:
+    // The file could not be opened or written, after it was (problem() says why).
+    void failed(const QString& problem);
 
   private:
     void log(QStringView event, const QString& fields = {});
@@ -69,18 +75,10 @@ class SessionLog : public QObject
     qint64 m_size = 0;
     bool m_writing = false;
     bool m_rollsOver = true;
+    QString m_problem;
     PortDescriber m_describePort;
     bool m_portOpen = false;
     QString m_openPort; // the description taken when the port opened
 };
-
-// "COM5 /dev/ttyUSB0": a COM number and the device it names (see deviceForPort()); "COM0"
-// alone for no port.
-QString portDescription(int port);
-
-// Starts the session log of the panel's exchange and link in `path`; `describePort` names the
-// port in use (typically portDescription() of the panel's port choice).
-std::unique_ptr<SessionLog> startSessionLog(const QString& path, Exchange& exchange, Link& link,
-                                            SessionLog::PortDescriber describePort);
 
 } // namespace zuno

@@ -9,8 +9,22 @@ void FakeLink::open(int newPort, int newBitsPerSecond)
     }
     port = newPort;
     bitsPerSecond = newBitsPerSecond;
-    if (refusals.contains(newPort)) {
-        emit openFailed(refusals.value(newPort));
+    m_opening = true;
+    if (!answersLater)
+        answer();
+}
+
+void FakeLink::answerOpen()
+{
+    if (m_opening)
+        answer();
+}
+
+void FakeLink::answer()
+{
+    m_opening = false;
+    if (refusals.contains(port)) {
+        emit openFailed(refusals.value(port));
         return;
     }
     m_open = true;
@@ -19,6 +33,7 @@ void FakeLink::open(int newPort, int newBitsPerSecond)
 
 void FakeLink::close()
 {
+    m_opening = false;
     if (std::exchange(m_open, false))
         emit closed();
 }

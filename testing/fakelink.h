@@ -27,12 +27,20 @@ class FakeLink : public zuno::Link
     int openCalls = 0;
     // Ports that refuse to open, with the reason they give.
     QHash<int, QString> refusals;
+    // When set, open() answers only once the test calls answerOpen(), as a serial device server
+    // answers a moment later; close() before that gives the open up without an answer.
+    bool answersLater = false;
+    void answerOpen();
+    bool isOpening() const { return m_opening; }
 
     // The projector answers, or the line goes away.
     void arrive(const QByteArray& bytes) { emit received(bytes); }
     void hangUp();
 
   private:
+    void answer();
+
     bool m_open = false;
+    bool m_opening = false;
     QByteArray m_wire;
 };

@@ -1,5 +1,7 @@
 #include "testing/testsupport.h"
 
+#include "settings/settings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -22,11 +24,6 @@ QTemporaryDir& configDir()
     static QTemporaryDir dir;
     return dir;
 }
-
-QSettings store()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
-}
 } // namespace
 
 void TempStore::setUpProcess()
@@ -45,10 +42,6 @@ void TempStore::clear()
     QFile file(filePath());
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.remove();
-    QSettings settings = store();
-    settings.clear();
-    settings.sync();
-    QFile::remove(filePath());
 }
 
 void TempStore::writeRaw(const QByteArray& contents)
@@ -70,25 +63,35 @@ void TempStore::mapPort(int port, const QString& device)
     setValue(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), device);
 }
 
+// The store as QSettings reads it, from a copy under a name of its own: QSettings keeps what it
+// read of a file and reads it again only when its size or time has changed, which a rewrite
+// within the same millisecond at the same size does not show.
+std::optional<QVariant> TempStore::read(const QString& section, const QString& key)
+{
+    QTemporaryFile copy;
+    if (!copy.open())
+        qFatal("no temporary file for a copy of the store");
+    copy.write(readRaw());
+    copy.close();
+    const QSettings settings(copy.fileName(), QSettings::IniFormat);
+    const QVariant value = settings.value(section + u'/' + key);
+    return value.isValid() ? std::optional(value) : std::nullopt;
+}
+
 QString TempStore::value(const QString& section, const QString& key, const QString& fallback)
 {
-    QSettings settings = store();
-    settings.sync();
-    return settings.value(section + u'/' + key, fallback).toString();
+    return read(section, key).value_or(fallback).toString();
 }
 
 void TempStore::setValue(const QString& section, const QString& key, const QString& text)
 {
-    QSettings settings = store();
-    settings.setValue(section + u'/' + key, text);
-    settings.sync();
+    if (!zuno::Settings(filePath()).store(section, {{key, text}}))
+        qFatal("the store could not be written");
 }
 
 bool TempStore::contains(const QString& section, const QString& key)
 {
-    QSettings settings = store();
-    settings.sync();
-    return settings.contains(section + u'/' + key);
+    return read(section, key).has_value();
 }
 
 Pty::Pty()
@@ -154,22 +157,6 @@ void Pty::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
-}
-
-QByteArray standardErrorOf(const std::function<void()>& run)
-{
-    QTemporaryFile file;
-    if (!file.open())
-        return {};
-    std::fflush(stderr);
-    const int saved = ::dup(STDERR_FILENO);
-    ::dup2(file.handle(), STDERR_FILENO);
-    run();
-    std::fflush(stderr);
-    ::dup2(saved, STDERR_FILENO);
-    ::close(saved);
-    file.seek(0);
-    return file.readAll();
 }
 
 qint64 processCpuMs()

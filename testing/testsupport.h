@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <functional>
+#include <optional>
 
 // A real settings store in a temporary folder: XDG_CONFIG_HOME points there for
 // the whole test process (the store's location is fixed at its first use).
@@ -22,6 +24,9 @@ class TempStore
     static QString value(const QString& section, const QString& key, const QString& fallback = {});
     static void setValue(const QString& section, const QString& key, const QString& text);
     static bool contains(const QString& section, const QString& key);
+
+  private:
+    static std::optional<QVariant> read(const QString& section, const QString& key);
 };
 
 // A pseudo-terminal pair: the test holds the master side, the code under test
@@ -63,10 +68,6 @@ class FileSizeLimit
   private:
     qint64 m_previous = -1;
 };
-
-// What `run` writes to this process's standard error (which is taken from the terminal while
-// it runs).
-QByteArray standardErrorOf(const std::function<void()>& run);
 
 // CPU time (user + system) this process has used, in milliseconds.
 qint64 processCpuMs();

@@ -24,18 +24,18 @@ bool rightArrowInk(int x, int y)
     return x < kRightArrowRuns[static_cast<std::size_t>(y)];
 }
 
-bool isInk(ButtonFace face, int x, int y)
+bool isInk(ButtonPicture picture, int x, int y)
 {
-    switch (face) {
-    case ButtonFace::UpArrow:
+    switch (picture) {
+    case ButtonPicture::UpArrow:
         return upArrowInk(x, y);
-    case ButtonFace::DownArrow:
+    case ButtonPicture::DownArrow:
         return upArrowInk(x, kArrowPictureHeight - 1 - y);
-    case ButtonFace::RightArrow:
+    case ButtonPicture::RightArrow:
         return rightArrowInk(x, y);
-    case ButtonFace::LeftArrow:
+    case ButtonPicture::LeftArrow:
         return rightArrowInk(kArrowPictureWidth - 1 - x, y);
-    case ButtonFace::Caption:
+    case ButtonPicture::Caption:
         break;
     }
     return false;
@@ -43,14 +43,14 @@ bool isInk(ButtonFace face, int x, int y)
 
 } // namespace
 
-QImage arrowPicture(ButtonFace face)
+QImage arrowPicture(ButtonPicture picture)
 {
-    if (face == ButtonFace::Caption)
+    if (picture == ButtonPicture::Caption)
         return {};
     QImage image(kArrowPictureWidth, kArrowPictureHeight, QImage::Format_RGB32);
     for (int y = 0; y < kArrowPictureHeight; ++y) {
         for (int x = 0; x < kArrowPictureWidth; ++x)
-            image.setPixelColor(x, y, isInk(face, x, y) ? kArrowInk : kArrowGround);
+            image.setPixelColor(x, y, isInk(picture, x, y) ? kArrowInk : kArrowGround);
     }
     return image;
 }

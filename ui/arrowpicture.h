@@ -11,7 +11,7 @@ inline constexpr int kArrowPictureWidth = 17;
 inline constexpr int kArrowPictureHeight = 9;
 
 // The picture an arrow button shows: a solid black triangle on yellow, 17 x 9
-// pixels, pointing the way of the face. A caption face gives a null image.
-QImage arrowPicture(ButtonFace face);
+// pixels, pointing the way the picture names. A caption gives a null image.
+QImage arrowPicture(ButtonPicture picture);
 
 } // namespace zuno

@@ -5,7 +5,7 @@
 #include "core/exchange.h"
 #include "core/panellayout.h"
 #include "ui/panelbuilder.h"
-#include "ui/panelface.h"
+#include "ui/panelfont.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -26,7 +26,6 @@ constexpr int kListTopTwips = 1560;
 constexpr QColor kHintColour{255, 0, 0};
 constexpr qreal kCaptionPoints = 9.75;
 constexpr qreal kSmallestCaptionPoints = 7.5;
-constexpr qreal kCaptionPointStep = 0.25;
 // What the edit parts of the set and read lists read until an item of theirs is chosen: the
 // lists' own names.
 constexpr char kSetListEditText[] = "Combo2";
@@ -46,16 +45,8 @@ void fitCaption(QPushButton* button)
     const int room = button->width() -
                      style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) -
                      2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
-    QFont font = button->font();
-    const auto fits = [&] { return QFontMetricsF(font).horizontalAdvance(button->text()) <= room; };
-    for (const int stretch : {QFont::SemiCondensed, QFont::Condensed}) {
-        if (fits())
-            break;
-        font.setStretch(stretch);
-    }
-    while (!fits() && font.pointSizeF() > kSmallestCaptionPoints)
-        font.setPointSizeF(font.pointSizeF() - kCaptionPointStep);
-    button->setFont(font);
+    button->setFont(fittedFont(button->font(), button->text(), QSizeF(room, button->height()),
+                               kSmallestCaptionPoints));
 }
 
 QPushButton* button(QWidget* parent, const char* name, const char* text, QRect rect)

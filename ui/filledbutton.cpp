@@ -1,6 +1,6 @@
 #include "ui/filledbutton.h"
 
-#include "ui/panelface.h"
+#include "ui/panelfont.h"
 
 #include <QPainter>
 #include <QPainterPath>

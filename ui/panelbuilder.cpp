@@ -2,7 +2,7 @@
 
 #include "ui/arrowpicture.h"
 #include "ui/filledbutton.h"
-#include "ui/panelface.h"
+#include "ui/panelfont.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -28,10 +28,10 @@ void fillBackground(QWidget* widget, PanelBackground background, std::uint32_t r
 {
     widget->setAutoFillBackground(true);
     // Set the role explicitly: a widget without one takes its parent's, and the frames fill
-    // with the button face.
+    // with the button colour.
     widget->setBackgroundRole(QPalette::Window);
     switch (background) {
-    case PanelBackground::ButtonFace:
+    case PanelBackground::ButtonColour:
         widget->setBackgroundRole(QPalette::Button);
         return;
     case PanelBackground::InactiveCaptionText: {
@@ -117,10 +117,10 @@ QPushButton* addButton(const Containers& containers, const ButtonSpec& spec)
     button->setGeometry(pixelRect(spec.rect));
     button->setFocusPolicy(Qt::StrongFocus);
     button->setFont(panelFont(spec.pointSize, spec.bold));
-    if (spec.face == ButtonFace::Caption) {
+    if (spec.picture == ButtonPicture::Caption) {
         button->setText(QString::fromUtf8(spec.caption));
     } else {
-        button->setIcon(QIcon(QPixmap::fromImage(arrowPicture(spec.face))));
+        button->setIcon(QIcon(QPixmap::fromImage(arrowPicture(spec.picture))));
         button->setIconSize(QSize(kArrowPictureWidth, kArrowPictureHeight));
     }
     button->setAccessibleName(buttonName(spec));
@@ -163,7 +163,8 @@ void makeCopyable(QLabel* line)
     line->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void setTabOrder(const PanelControls& controls)
+// The panel's Tab order: its table's, with the address options in their place.
+QList<QWidget*> tabChain(const PanelControls& controls)
 {
     QList<QWidget*> chain;
     const std::span<const PanelButton> order = panelTabOrder();
@@ -174,16 +175,10 @@ void setTabOrder(const PanelControls& controls)
         }
         chain.append(controls.button(order[i]));
     }
-    for (qsizetype i = 1; i < chain.size(); ++i)
-        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    return chain;
 }
 
 } // namespace
-
-QColor panelWindowColour()
-{
-    return kWindowGrey;
-}
 
 QColor inactiveCaptionTextColour()
 {
@@ -245,7 +240,7 @@ PanelControls buildPanel(QWidget* window)
         controls.addressOptions[std::size_t(i)] = addOption(addressFrame, addressOptions()[i]);
     controls.addressOptions.front()->setChecked(true);
 
-    setTabOrder(controls);
+    setTabChain(tabChain(controls));
     controls.button(PanelButton::PowerOn)->setFocus();
     return controls;
 }
@@ -259,14 +254,10 @@ QIcon panelIcon()
     return icon;
 }
 
-void setTabChain(std::initializer_list<QWidget*> chain)
+void setTabChain(const QList<QWidget*>& chain)
 {
-    QWidget* previous = nullptr;
-    for (QWidget* widget : chain) {
-        if (previous)
-            QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 } // namespace zuno

@@ -5,8 +5,8 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QList>
 #include <array>
-#include <initializer_list>
 
 class QFrame;
 class QLabel;
@@ -41,14 +41,11 @@ PanelControls buildPanel(QWidget* window);
 // The window's own icon: a small projector, at 16 to 256 pixels.
 QIcon panelIcon();
 
-// The window's background, light grey.
-QColor panelWindowColour();
-
 // The colour that the desktop's inactive caption text stands for on this system: the classic
 // desktop's value, a warm light grey.
 QColor inactiveCaptionTextColour();
 
 // Sets the Tab order of the widgets to the order given.
-void setTabChain(std::initializer_list<QWidget*> chain);
+void setTabChain(const QList<QWidget*>& chain);
 
 } // namespace zuno

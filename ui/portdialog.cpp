@@ -1,13 +1,11 @@
 #include "ui/portdialog.h"
 
-#include "core/link.h"
 #include "core/panellayout.h"
 #include "core/storednumber.h"
 #include "links/portinventory.h"
 #include "links/portnaming.h"
-#include "settings/settingsstore.h"
+#include "settings/settings.h"
 #include "ui/panelbuilder.h"
-#include "ui/retrycomport.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -30,26 +28,25 @@ template <typename W> W* place(QWidget* parent, const char* name, const QString&
 }
 } // namespace
 
-PortDialog::PortDialog(Link& link, PortChoice choice, PortChoice saved)
+PortDialog::PortDialog(const PortNaming& naming, PortChoice choice)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      m_link(link), m_choice(choice), m_saved(saved)
+      m_shown(choice)
 {
     setObjectName(QStringLiteral("portDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("  COM PORT"));
     setFixedSize(3105 / kTwipsPerPixel, 4005 / kTwipsPerPixel);
-    buildControls();
-    preselect();
+    buildControls(naming);
+    // The port in use is selected when it has an option of its own; the speed always is.
+    if (choice.port >= 1 && choice.port <= int(comOptions.size()))
+        comOptions[std::size_t(choice.port - 1)]->setChecked(true);
+    showChoice(choice);
+    otherPortBox->setFocus();
+    otherPortBox->setSelection(0, 1);
 }
 
-// A port still being opened when the dialog goes is given up.
-PortDialog::~PortDialog()
-{
-    giveUpOpening();
-}
-
-void PortDialog::buildControls()
+void PortDialog::buildControls(const PortNaming& naming)
 {
     auto* baudFrame = place<QGroupBox>(this, "baudRateFrame", QStringLiteral("Baud Rate"),
                                        twips(360, 240, 2415, 615));
@@ -98,32 +95,28 @@ void PortDialog::buildControls()
     setTabChain({otherPortBox, baud9600Option, baud19200Option, comOptions[0], comOptions[1],
                  comOptions[2], comOptions[3], comOptions[4], okButton, cancelButton});
 
-    connect(baud9600Option, &QRadioButton::clicked, this, [this] {
-        setChoice({m_choice.port, kBaud9600});
-    });
-    connect(baud19200Option, &QRadioButton::clicked, this, [this] {
-        setChoice({m_choice.port, kBaud19200});
-    });
+    connect(baud9600Option, &QRadioButton::clicked, this, [this] { pick({m_shown.port, 9600}); });
+    connect(baud19200Option, &QRadioButton::clicked, this, [this] { pick({m_shown.port, 19200}); });
     for (std::size_t i = 0; i < comOptions.size(); ++i) {
         connect(comOptions[i], &QRadioButton::clicked, this, [this, i] {
-            setChoice({std::int16_t(i + 1), m_choice.baudCode});
+            pick({std::int16_t(i + 1), m_shown.bitsPerSecond});
         });
     }
     connect(otherPortBox, &QLineEdit::textChanged, this, &PortDialog::takeTypedPort);
-    connect(okButton, &QPushButton::clicked, this, &PortDialog::ok);
-    connect(cancelButton, &QPushButton::clicked, this, &PortDialog::cancel);
-    refreshPortTips();
+    connect(okButton, &QPushButton::clicked, this, &PortDialog::okPressed);
+    connect(cancelButton, &QPushButton::clicked, this, &PortDialog::cancelPressed);
+    describePorts(naming);
 }
 
 // Each COM option names the device it opens here, so a technician on Linux can tell which
 // adapter is which. Paths are the user's own text: a tooltip shows them as written, never as
 // markup (a tooltip that merely looks like markup would be read as such).
-void PortDialog::refreshPortTips()
+void PortDialog::describePorts(const PortNaming& naming)
 {
     // The system is asked for its serial devices once for all five options.
     const QList<SerialDevice> devices = systemSerialDevices();
     for (std::size_t i = 0; i < comOptions.size(); ++i) {
-        const QString device = deviceForPort(int(i) + 1);
+        const QString device = naming.deviceFor(int(i) + 1);
         const QString where = isTcpDevice(device)
                                   ? QStringLiteral("a serial device server, which sets the "
                                                    "line's speed itself")
@@ -141,7 +134,7 @@ void PortDialog::refreshPortTips()
     otherPortBox->setToolTip(Qt::convertFromPlainText(
         QStringLiteral("Any port from 1 to 15; the \"Ports\" section of %1 can map "
                        "COMn to a device such as /dev/serial/by-id/...")
-            .arg(SettingsStore::location())));
+            .arg(naming.settings().location())));
 }
 
 // Esc must not end the dialog: at start-up that would leave the panel without a port. Only OK,
@@ -155,126 +148,36 @@ void PortDialog::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void PortDialog::setChoice(PortChoice choice)
+void PortDialog::showChoice(PortChoice choice)
 {
-    if (choice == m_choice)
-        return;
-    m_choice = choice;
-    emit choiceChanged(m_choice);
+    m_shown = choice;
+    (choice.bitsPerSecond == 9600 ? baud9600Option : baud19200Option)->setChecked(true);
 }
 
-// The port in use is selected when it has an option of its own; the speed always is.
-void PortDialog::preselect()
+void PortDialog::setBusy(bool busy)
 {
-    if (m_choice.port >= 1 && m_choice.port <= int(comOptions.size()))
-        comOptions[std::size_t(m_choice.port - 1)]->setChecked(true);
-    showBaudCode();
-    otherPortBox->setFocus();
-    otherPortBox->setSelection(0, 1);
+    if (busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
-// Shows the speed of the choice; any code but 96 becomes 192.
-void PortDialog::showBaudCode()
+void PortDialog::pick(PortChoice choice)
 {
-    (m_choice.baudCode == kBaud9600 ? baud9600Option : baud19200Option)->setChecked(true);
-    setChoice({m_choice.port, normalBaudCode(m_choice.baudCode)});
+    if (choice != m_shown)
+        emit choicePicked(choice);
 }
 
 void PortDialog::takeTypedPort()
 {
     const auto number = readTypedNumber(otherPortBox->text());
     if (number && isValidPortNumber(*number)) {
-        setChoice({std::int16_t(*number), m_choice.baudCode});
+        pick({std::int16_t(*number), m_shown.bitsPerSecond});
         return;
     }
     // 0, 16 to 255, or no whole number at all: the box goes back to "0", the port stays.
     if (otherPortBox->text() != QLatin1String("0"))
         otherPortBox->setText(QStringLiteral("0"));
-}
-
-void PortDialog::ok()
-{
-    const PortChoice choice = m_choice;
-    if (!isValidPortNumber(choice.port)) {
-        RetryComport::show(
-            this, choice.port == 0
-                      ? QStringLiteral("No port was chosen: click a COM option or "
-                                       "type a number from 1 to 15.")
-                      : QStringLiteral("COM%1 is not a port: choose 1 to 15.").arg(choice.port));
-        return;
-    }
-    openPort(choice, [this, choice] {
-        // Port and speed in one replacement: a failure cannot leave a new port with an old speed.
-        if (!SettingsStore::write(
-                QString::fromLatin1(SettingsStore::kStartUpSection),
-                {{QString::fromLatin1(SettingsStore::kComPortKey), QString::number(choice.port)},
-                 {QString::fromLatin1(SettingsStore::kBaudRateKey),
-                  QString::number(choice.baudCode)}})) {
-            RetryComport::show(this, QStringLiteral("COM%1 is open, but the choice could not be "
-                                                    "stored in %2.")
-                                         .arg(choice.port)
-                                         .arg(SettingsStore::location()));
-            return;
-        }
-        succeed();
-    });
-}
-
-void PortDialog::cancel()
-{
-    setChoice({m_saved.port, m_choice.baudCode});
-    if (isValidPortNumber(m_choice.port)) {
-        setChoice(m_saved);
-        showBaudCode();
-        openPort(m_choice, [this] { succeed(); });
-        return;
-    }
-    giveUpOpening();
-    if (m_link.isOpen()) {
-        m_link.close();
-        close();
-    }
-    RetryComport::show(this, QStringLiteral("There is no earlier port to go back to: choose a "
-                                            "port and press OK."));
-}
-
-// A port left open by an earlier failed settings write is closed first, so it can reopen. The
-// answer may come later (a serial device server over the network): each attempt answers in a
-// context of its own, so an attempt given up finds no one when its answer comes.
-void PortDialog::openPort(PortChoice choice, std::function<void()> onOpened)
-{
-    giveUpOpening();
-    m_link.close();
-    m_openAttempt = new QObject(this);
-    m_opening = true;
-    // Over the network the answer takes a moment: the pointer says the dialog is waiting.
-    setCursor(Qt::BusyCursor);
-    openLink(
-        m_link, m_openAttempt, choice.port, bitsPerSecond(choice.baudCode),
-        [this, onOpened] {
-            m_opening = false;
-            unsetCursor();
-            onOpened();
-        },
-        [this](const QString& reason) {
-            m_opening = false;
-            unsetCursor();
-            RetryComport::show(this, reason);
-        });
-}
-
-void PortDialog::giveUpOpening()
-{
-    delete m_openAttempt;
-    unsetCursor();
-    if (std::exchange(m_opening, false))
-        m_link.close();
-}
-
-void PortDialog::succeed()
-{
-    close();
-    emit portReady();
 }
 
 } // namespace zuno

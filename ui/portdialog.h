@@ -3,9 +3,7 @@
 #include "core/portchoice.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <array>
-#include <functional>
 
 class QLineEdit;
 class QPushButton;
@@ -13,23 +11,25 @@ class QRadioButton;
 
 namespace zuno {
 
-class Link;
+class PortNaming;
 
-// The port dialog: chooses the COM port (1 to 15) and the line speed, opens the port on OK and
-// stores the choice, or goes back to the port in use before with Cancel. The choice changes
-// with every click and typed number, and the panel learns each change through choiceChanged.
+// The port dialog: chooses the COM port (1 to 15) and the line speed. It shows the choice it is
+// given and reports every click and typed number as the operator's choice, OK and Cancel as
+// requests; whoever shows it opens the port and stores the choice (the session). Its controls
+// keep no choice of their own beyond what they show.
 class PortDialog : public QDialog
 {
     Q_OBJECT
   public:
-    // link: the panel's line; choice: the port and speed to preselect; saved: what Cancel goes
-    // back to (port 0: nothing to go back to).
-    PortDialog(Link& link, PortChoice choice, PortChoice saved);
-    ~PortDialog() override;
+    // naming: which device each COM option opens, for their tooltips; choice: the port and speed
+    // to preselect.
+    PortDialog(const PortNaming& naming, PortChoice choice);
 
-    // What Cancel goes back to from now on.
-    void setSavedChoice(PortChoice saved) { m_saved = saved; }
-    PortChoice choice() const { return m_choice; }
+    // The choice changed (by the operator's clicks, or by a Cancel that went back): the speed
+    // options follow it; the port options keep what the operator clicked.
+    void showChoice(PortChoice choice);
+    // While a port is being opened the pointer says the dialog is waiting.
+    void setBusy(bool busy);
 
     QLineEdit* otherPortBox = nullptr; // any port 1 to 15, beside "OTHER"
     QRadioButton* baud9600Option = nullptr;
@@ -39,31 +39,20 @@ class PortDialog : public QDialog
     QPushButton* cancelButton = nullptr;
 
   signals:
-    void choiceChanged(zuno::PortChoice choice);
-    // OK or Cancel opened the port and closed the dialog: the panel is to be shown.
-    void portReady();
+    void choicePicked(zuno::PortChoice choice);
+    void okPressed();
+    void cancelPressed();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void buildControls();
-    void preselect();
-    void setChoice(PortChoice choice);
+    void buildControls(const PortNaming& naming);
+    void pick(PortChoice choice);
     void takeTypedPort();
-    void showBaudCode();
-    void ok();
-    void cancel();
-    void openPort(PortChoice choice, std::function<void()> onOpened);
-    void giveUpOpening();
-    void succeed();
-    void refreshPortTips();
+    void describePorts(const PortNaming& naming);
 
-    Link& m_link;
-    PortChoice m_choice;
-    PortChoice m_saved;
-    QPointer<QObject> m_openAttempt;
-    bool m_opening = false;
+    PortChoice m_shown; // the choice last shown, which a click changes in part
 };
 
 } // namespace zuno

@@ -34,26 +34,6 @@ class TestStoredNumber : public QObject
         QFETCH(int, port);
         QCOMPARE(int(zuno::readStoredPortNumber(text)), port);
     }
-
-    void baudReading_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("code");
-        QTest::newRow("96") << "96" << 96;
-        QTest::newRow("blank 96") << " 96" << 96;
-        QTest::newRow("192") << "192" << 192;
-        QTest::newRow("9600 is not a code") << "9600" << 192;
-        QTest::newRow("default text") << "DATAb" << 192;
-        QTest::newRow("352 would wrap to 96 in 8 bits") << "352" << 192;
-        QTest::newRow("huge") << "123456789012345678901234567890" << 192;
-    }
-    void baudReading()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, code);
-        QCOMPARE(int(zuno::readStoredBaudCode(text)), code);
-        QCOMPARE(zuno::bitsPerSecond(zuno::readStoredBaudCode(text)), code == 96 ? 9600 : 19200);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestStoredNumber)

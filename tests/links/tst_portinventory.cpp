@@ -1,11 +1,21 @@
-#include "links/portdiagnosis.h"
 #include "links/portinventory.h"
 #include "links/portnaming.h"
+#include "links/seriallink.h"
+#include "settings/settings.h"
 #include "testing/testsupport.h"
 
 #include <QtTest>
 
 using namespace zuno;
+
+// COM numbers named as the settings file stands now.
+PortNaming& naming()
+{
+    static zuno::Settings settings;
+    static PortNaming names(settings);
+    settings.reload();
+    return names;
+}
 
 // Finding an adapter: which COM number reaches which device present, through links in a
 // stand-in by-id folder, and the [Ports] line offered for a device no COM number reaches.
@@ -49,7 +59,7 @@ class TestPortInventory : public QObject
         const QList<SerialDevice> devices{{a.slavePath(), {}, {}, {}},
                                           {b.slavePath(), "Test UART", "Maker", "S1"}};
 
-        PortInventory inventory = takeInventory(devices, byIdFolder);
+        PortInventory inventory = takeInventory(naming(), devices, byIdFolder);
         QCOMPARE(inventory.coms.size(), 15);
         QVERIFY(inventory.coms[0].present && inventory.coms[0].mapped);
         QVERIFY(!inventory.coms[1].present && !inventory.coms[2].present);
@@ -73,15 +83,15 @@ class TestPortInventory : public QObject
         // run opens as the COM number that reaches it, else the first free one, mapped until the
         // program ends.
         TempStore::mapPort(3, linkB);
-        inventory = takeInventory(devices, byIdFolder);
+        inventory = takeInventory(naming(), devices, byIdFolder);
         QCOMPARE(inventory.devices[1].reachedBy, QList<int>{3});
         QCOMPARE(unreachedDevicesNote(inventory), QString());
-        QCOMPARE(portForRunDevice(b.slavePath()), 3);
+        QCOMPARE(portForRunDevice(naming(), b.slavePath()), 3);
         Pty c;
-        QCOMPARE(portForRunDevice(c.slavePath()), 5);
-        mapPortForThisRun(5, c.slavePath());
-        QCOMPARE(deviceForPort(5), c.slavePath());
-        QCOMPARE(portReaching(c.slavePath()), 5);
+        QCOMPARE(portForRunDevice(naming(), c.slavePath()), 5);
+        naming().mapForThisRun(5, c.slavePath());
+        QCOMPARE(naming().deviceFor(5), c.slavePath());
+        QCOMPARE(portReaching(naming(), c.slavePath()), 5);
         QCOMPARE(TempStore::value("Ports", "COM5"), absent("none"));
     }
 
@@ -93,8 +103,11 @@ class TestPortInventory : public QObject
         if (devices.isEmpty())
             QSKIP("the system reports no serial device");
         const QString byId = byIdLinkFor(devices[0].path, serialByIdFolder());
-        const QString message =
-            PortOpenFailure{PortOpenFailure::Kind::Missing, absent("none"), {}}.describe(6);
+        TempStore::mapPort(6, absent("none"));
+        SerialLink link(naming());
+        QSignalSpy failed(&link, &Link::openFailed);
+        link.open(6, 9600);
+        const QString message = failed.value(0).value(0).toString();
         QVERIFY2(message.startsWith("COM6 is " + absent("none") + ": no such device") &&
                      message.contains("COM1=" + (byId.isEmpty() ? devices[0].path : byId)),
                  qPrintable(message));

@@ -1,5 +1,6 @@
 #include "links/portnaming.h"
 #include "links/seriallink.h"
+#include "settings/settings.h"
 #include "testing/testsupport.h"
 
 #include <QSignalSpy>
@@ -10,6 +11,15 @@
 #include <sys/stat.h>
 
 using namespace zuno;
+
+// COM numbers named as the settings file stands now.
+PortNaming& naming()
+{
+    static zuno::Settings settings;
+    static PortNaming names(settings);
+    settings.reload();
+    return names;
+}
 
 namespace {
 // Opens the link and returns its answer, which must be exactly one and come before open()
@@ -53,7 +63,7 @@ class TestSerialLink : public QObject
         QFETCH(QString, device);
         if (!mapped.isEmpty())
             TempStore::mapPort(port, mapped);
-        QCOMPARE(deviceForPort(port), device);
+        QCOMPARE(naming().deviceFor(port), device);
         // The section is read, never written.
         QCOMPARE(TempStore::contains("Ports", QStringLiteral("COM%1").arg(port)),
                  !mapped.isEmpty());
@@ -80,7 +90,7 @@ class TestSerialLink : public QObject
     {
         Pty pty;
         TempStore::mapPort(7, pty.slavePath());
-        SerialLink link;
+        SerialLink link(naming());
         QCOMPARE(openAnswer(link, 7, 19200), QString());
         QVERIFY(link.isOpen());
         QCOMPARE(link.devicePath(), pty.slavePath());
@@ -105,11 +115,11 @@ class TestSerialLink : public QObject
         const QString link = byId.filePath(QStringLiteral("usb-adapter-if00-port0"));
         QVERIFY(QFile::link(pty.slavePath(), link));
         TempStore::mapPort(3, link);
-        SerialLink first;
+        SerialLink first(naming());
         QCOMPARE(openAnswer(first, 3), QString());
 
         // A second link on the same device: in use, and by whom.
-        SerialLink second;
+        SerialLink second(naming());
         const QString inUse = openAnswer(second, 3);
         QCOMPARE(second.lastOpenFailure().kind, PortOpenFailure::Kind::InUse);
         QVERIFY2(
@@ -119,11 +129,11 @@ class TestSerialLink : public QObject
             qPrintable(inUse));
 
         TempStore::mapPort(9, "/dev/zuno-test-no-such-adapter");
-        SerialLink missing;
+        SerialLink missing(naming());
         QVERIFY(openAnswer(missing, 9).contains("no such device: is the adapter plugged in?"));
         QCOMPARE(missing.lastOpenFailure().kind, PortOpenFailure::Kind::Missing);
 
-        SerialLink none;
+        SerialLink none(naming());
         QVERIFY(openAnswer(none, 0).startsWith("No port was chosen"));
         QCOMPARE(none.lastOpenFailure().kind, PortOpenFailure::Kind::NoPortChosen);
 
@@ -131,7 +141,7 @@ class TestSerialLink : public QObject
         QTemporaryFile notADevice;
         QVERIFY(notADevice.open());
         TempStore::mapPort(10, notADevice.fileName());
-        SerialLink refused;
+        SerialLink refused(naming());
         QCOMPARE(openAnswer(refused, 10),
                  QStringLiteral("COM10 is %1: refused: %2")
                      .arg(notADevice.fileName(), QString::fromLocal8Bit(std::strerror(ENOTTY))));
@@ -159,7 +169,7 @@ class TestSerialLink : public QObject
         const QString fifo = folder + QStringLiteral("/LCK..") + QString(link).replace('/', '_');
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
         TempStore::mapPort(4, link);
-        SerialLink link4;
+        SerialLink link4(naming());
         const QString answer = openAnswer(link4, 4);
         QFile::remove(fifo);
         QCOMPARE(answer, QStringLiteral("COM4 is %1: refused: %2 is no lock file, yet keeps the "
@@ -182,7 +192,7 @@ class TestSerialLink : public QObject
         const QString name = dir.filePath("projector");
         QVERIFY(QFile::link(pty->slavePath(), name));
         TempStore::mapPort(5, throughLink ? name : pty->slavePath());
-        SerialLink link;
+        SerialLink link(naming());
         QCOMPARE(openAnswer(link, 5), QString());
         QSignalSpy lost(&link, &Link::lost);
         // The port is closed by the time lost() is heard: a closed port polls nothing.

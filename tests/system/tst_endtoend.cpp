@@ -1,6 +1,7 @@
 #include "core/buttontable.h"
-#include "links/portlink.h"
-#include "session/sessionlog.h"
+#include "session/session.h"
+#include "settings/settings.h"
+#include "testing/fakepanel.h"
 #include "testing/testsupport.h"
 #include "ui/panelwindow.h"
 #include "ui/portdialog.h"
@@ -24,21 +25,6 @@
 
 using namespace zuno;
 
-// The panel's link, keeping every string the panel wrote: the simulator must have received
-// exactly these, no more.
-class RecordingLink : public PortLink
-{
-  public:
-    QStringList written; // as the simulator logs them, CR spelled "[CR]"
-    bool write(QByteArrayView bytes) override
-    {
-        const bool sent = PortLink::write(bytes);
-        if (sent)
-            written << QString::fromLatin1(bytes.toByteArray()).replace(u'\r', "[CR]");
-        return sent;
-    }
-};
-
 // Starts both and ends the test function at once when that failed: nothing else can run then.
 // clang-format off
 #define START_BOTH(...) if (startBoth(__VA_ARGS__); QTest::currentTestFailed()) return
@@ -54,15 +40,32 @@ class TestEndToEnd : public QObject
     QTemporaryDir m_dir;
     QProcess m_sim;
     QString m_log; // all the simulator printed
-    std::unique_ptr<RecordingLink> m_link;
-    std::unique_ptr<PanelWindow> m_window;    // goes before its link
-    std::unique_ptr<SessionLog> m_sessionLog; // every scenario's, from the start
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<PanelWindow> m_window; // goes before its session
+    QStringList m_written; // every string the panel wrote, CR spelled "[CR]" as the simulator logs
     QStringList m_messages;
+
+    Link& link() const { return m_session->link(); }
+    Exchange& exchange() const { return m_session->exchange(); }
+    // The panel on the real session, recording what it writes; with a session log when asked.
+    void makePanel(const QString& sessionLog = {})
+    {
+        m_settings = std::make_unique<Settings>();
+        m_session = std::make_unique<Session>(*m_settings);
+        connect(&exchange(), &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
+            if (written)
+                m_written << QString::fromLatin1(bytes).replace(u'\r', "[CR]");
+        });
+        m_window = std::make_unique<PanelWindow>(*m_session);
+        if (!sessionLog.isEmpty())
+            m_session->startLog(sessionLog);
+    }
 
     QString rxd() const { return m_window->controls().rxdLine->text(); }
     QString status() const { return m_window->controls().statusLine->text(); }
     void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, {5, 5}); }
-    void click(PanelButton button) { click(m_window->button(button)); }
+    void click(PanelButton button) { click(m_window->controls().button(button)); }
     // 0 SINGLE, 1 ALL, 2 to 5 the projectors 001 to 004.
     void chooseAddress(int option) { click(m_window->controls().addressOptions[option]); }
     // The commands the simulator logged as received, in order.
@@ -89,17 +92,12 @@ class TestEndToEnd : public QObject
         QTRY_VERIFY2_WITH_TIMEOUT(m_log.startsWith(m_tcp ? "tcp://" : "/dev/") &&
                                       m_log.contains('\n'),
                                   qPrintable(m_log), 10000);
-        m_link = std::make_unique<RecordingLink>();
-        m_window = std::make_unique<PanelWindow>(*m_link);
-        m_sessionLog =
-            startSessionLog(m_dir.filePath("session.log"), m_window->exchange(), *m_link,
-                            [this] { return portDescription(m_window->portChoice().port); });
-        m_window->start();
-        m_window->show();
-        // A connection over the network is made while the panel goes on; a serial port opens at
-        // once.
-        QCOMPARE(m_link->isOpen(), !m_tcp);
-        QTRY_VERIFY_WITH_TIMEOUT(m_link->isOpen(), 10000);
+        makePanel(m_dir.filePath("session.log"));
+        m_session->start();
+        // A connection over the network is made a moment later, and the panel shows then; a
+        // serial port opens at once.
+        QCOMPARE(link().isOpen(), !m_tcp);
+        QTRY_VERIFY_WITH_TIMEOUT(link().isOpen() && m_window->isVisible(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(
             m_log.contains(m_tcp ? "client connected" : "client opened the device"), 10000);
     }
@@ -119,7 +117,7 @@ class TestEndToEnd : public QObject
     // last exchange has been answered, so nothing of the panel's can still be on its way.
     void simulatorReceivedAllWritten(const QStringList& expected)
     {
-        QCOMPARE(m_link->written, expected);
+        QCOMPARE(m_written, expected);
         QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 5000);
     }
 
@@ -141,9 +139,10 @@ class TestEndToEnd : public QObject
     }
     void cleanup()
     {
-        m_sessionLog.reset();
         m_window.reset();
-        m_link.reset();
+        m_session.reset();
+        m_settings.reset();
+        m_written.clear();
         m_sim.terminate();
         m_sim.waitForFinished(3000);
     }
@@ -180,11 +179,11 @@ class TestEndToEnd : public QObject
         START_BOTH(simArguments);
         for (const PanelButton button : buttons.first(buttons.size() - 1))
             readBack(button, "  [ACK] ");
-        QSignalSpy pieces(m_link.get(), &Link::received);
+        QSignalSpy pieces(&link(), &Link::received);
         readBack(buttons.last(), expectedRxd, expectedStatus);
         // A split reply really came in pieces, about one a character.
         if (simArguments.contains("--split"))
-            QVERIFY(pieces.count() >= m_window->exchange().collected().size() / 2);
+            QVERIFY(pieces.count() >= exchange().collected().size() / 2);
         QStringList commands;
         for (const PanelButton button : buttons)
             commands << QString::fromLatin1(buttonSpec(button).command) + "[CR]";
@@ -196,19 +195,19 @@ class TestEndToEnd : public QObject
     void heldZoomRepeatsUntilRelease()
     {
         START_BOTH({});
-        QPushButton* zoom = m_window->button(PanelButton::ZoomUp);
+        QPushButton* zoom = m_window->controls().button(PanelButton::ZoomUp);
         // Released as soon as every send, five at least, has been answered, before the next send:
         // no late answer can join the reply to STATUS.
-        connect(m_link.get(), &Link::received, zoom,
+        connect(&link(), &Link::received, zoom,
                 [this, zoom, answers = qsizetype(0)](const QByteArray& bytes) mutable {
                     answers += bytes.count('\x06');
-                    if (zoom->isDown() && answers >= 5 && answers == m_link->written.size())
+                    if (zoom->isDown() && answers >= 5 && answers == m_written.size())
                         QTest::mouseRelease(zoom, Qt::LeftButton);
                 });
         QTest::mousePress(zoom, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!zoom->isDown(), 10000);
-        QVERIFY(!m_window->exchange().repeatTimer().isActive());
-        const qsizetype sends = m_link->written.size();
+        QVERIFY(!exchange().repeatTimer().isActive());
+        const qsizetype sends = m_written.size();
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
         QStringList expected(sends, QStringLiteral("C47[CR]"));
         simulatorReceivedAllWritten(expected << QStringLiteral("CR0[CR]"));
@@ -247,7 +246,7 @@ class TestEndToEnd : public QObject
     {
         START_BOTH({"--projectors", "2"});
         chooseAddress(3);
-        m_window->exchange().sendFromConsole("CF BRIGHT UP\r");
+        exchange().sendFromConsole("CF BRIGHT UP\r");
         QTRY_COMPARE_WITH_TIMEOUT(rxd(), QStringLiteral("  [ACK] "), 5000);
         QCOMPARE(status(), QString());
         simulatorReceivedAllWritten({"A002CF BRIGHT UP[CR]"});
@@ -303,24 +302,24 @@ class TestEndToEnd : public QObject
     void hangUpClosesThePortAndComReopensIt()
     {
         START_BOTH({"--hangup-after", "1", "--reopen-on-input"});
-        QSignalSpy lost(m_link.get(), &Link::lost);
+        QSignalSpy lost(&link(), &Link::lost);
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
         QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("hang-up: line closed"), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_link->isOpen(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!link().isOpen(), 10000);
         QCOMPARE(rxd(), QStringLiteral(" PORT CLOSED "));
 
         click(PanelButton::Com);
-        QPointer<PortDialog> dialog = m_window->portDialog();
+        QPointer<PortDialog> dialog = openWindow<PortDialog>("portDialog");
         QVERIFY(dialog);
         click(dialog->okButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_messages.size() == 1, 10000);
         QVERIFY2(m_messages.first().contains(m_tcp ? "refused" : "no such device"),
                  qPrintable(m_messages.first()));
-        QVERIFY(!m_link->isOpen());
+        QVERIFY(!link().isOpen());
         m_sim.write("\n"); // the line comes back
         QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("line reopened"), 10000);
         click(dialog->okButton);
-        QTRY_VERIFY_WITH_TIMEOUT(m_link->isOpen(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(link().isOpen(), 10000);
         QTRY_VERIFY(!dialog);
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
         QCOMPARE(lost.count(), 1);
@@ -351,20 +350,19 @@ class TestEndToEnd : public QObject
         TempStore::mapPort(6, QStringLiteral("tcp://127.0.0.1:%1").arg(closedPort));
         TempStore::mapPort(7, QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port)));
 
-        m_link = std::make_unique<RecordingLink>();
-        m_window = std::make_unique<PanelWindow>(*m_link);
+        makePanel();
         m_window->show();
         click(PanelButton::Com);
-        PortDialog* dialog = m_window->portDialog();
+        PortDialog* dialog = openWindow<PortDialog>("portDialog");
         for (const auto& [port, reason] : {std::pair{"6", "refused"}, {"7", "timed out"}}) {
             const qsizetype before = m_messages.size();
             dialog->otherPortBox->setText(QString::fromLatin1(port));
             click(dialog->okButton);
             click(PanelButton::PowerOn); // the panel answers while the server does not
-            QCOMPARE(m_window->exchange().rxd(), QStringLiteral(" PORT CLOSED "));
+            QCOMPARE(exchange().rxd(), QStringLiteral(" PORT CLOSED "));
             QTRY_VERIFY_WITH_TIMEOUT(m_messages.size() == before + 1, 10000);
             QVERIFY2(m_messages.last().contains(reason), qPrintable(m_messages.last()));
-            QVERIFY(!m_link->isOpen());
+            QVERIFY(!link().isOpen());
         }
         ::close(full);
     }

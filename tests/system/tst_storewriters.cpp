@@ -1,19 +1,15 @@
-#include "settings/settingsstore.h"
-#include "testing/fakelink.h"
+#include "testing/fakesession.h"
 #include "testing/testsupport.h"
-#include "ui/panelwindow.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
-#include <QRadioButton>
 #include <QtTest>
 
 #include <algorithm>
 #include <atomic>
 #include <csignal>
-#include <functional>
 #include <poll.h>
 #include <semaphore>
 #include <sys/inotify.h>
@@ -21,23 +17,6 @@
 #include <unistd.h>
 
 using namespace zuno;
-namespace Store = zuno::SettingsStore;
-
-// Runs an action when a window is asked to close, before the window itself handles that.
-struct CloseWatch : QObject
-{
-    CloseWatch(QWidget& window, std::function<void()> onClose) : action(std::move(onClose))
-    {
-        window.installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Close)
-            action();
-        return false;
-    }
-    std::function<void()> action;
-};
 
 // The panel and the simulator's --register writing the same settings store.
 class TestStoreWriters : public QObject
@@ -95,9 +74,9 @@ class TestStoreWriters : public QObject
         QProcess sim;
         startSim(sim);
         const QString device = deviceOf(sim);
-        QCOMPARE(Store::read("Ports", "COM7", "missing"), device);
+        QCOMPARE(Settings().text("Ports", "COM7", "missing"), device);
         if (replaced)
-            QVERIFY(Store::write("Ports", "COM7", "/dev/other"));
+            QVERIFY(Settings().store("Ports", {{"COM7", "/dev/other"}}));
         ::kill(sim.processId(), signal);
         QVERIFY(sim.waitForFinished());
         QCOMPARE(sim.exitCode(), 0);
@@ -110,15 +89,14 @@ class TestStoreWriters : public QObject
     {
         const QByteArray before = "[StartUP]\nComPort=3\nADRESS=\n";
         TempStore::writeRaw(before);
-        FakeLink link;
-        PanelWindow window(link);
-        window.start();
-        QVERIFY(link.isOpen());
-        window.controls().addressOptions[std::size_t(addressOptionOf("A002"))]->click();
+        FakeSession f;
+        f.session.start();
+        QVERIFY(f.link.isOpen());
+        f.session.chooseAddress("A002");
 
-        // The lock is held by a thread of the test, as by another program, until the panel's
-        // close has begun and someone has since come to the lock; what the file holds then shows
-        // whether anyone wrote past the lock, and the close cannot end before the lock is free.
+        // The lock is held by a thread of the test, as by another program, until the session's
+        // end has begun and someone has since come to the lock; what the file holds then shows
+        // whether anyone wrote past the lock, and the end cannot return before the lock is free.
         std::counting_semaphore<> closing(0);
         std::atomic<bool> locked = false, released = false;
         QByteArray whileHeld;
@@ -145,18 +123,18 @@ class TestStoreWriters : public QObject
         startSim(sim);
         // Its line is open (it registers right after): the simulator is at the lock.
         QTRY_VERIFY_WITH_TIMEOUT(hasPseudoTerminal(sim.processId()), 10000);
-        CloseWatch closeBegins(window, [&] { closing.release(); });
-        QVERIFY(window.close());
+        closing.release();
+        f.session.end(); // waits for the lock
         QVERIFY(released);
         const QString device = deviceOf(sim);
 
         QCOMPARE(whileHeld, before);
-        QCOMPARE(Store::read("StartUP", "ADRESS", "missing"), QStringLiteral("A002"));
-        QCOMPARE(Store::read("Ports", "COM7", "missing"), device);
+        QCOMPARE(Settings().text("StartUP", "ADRESS", "missing"), QStringLiteral("A002"));
+        QCOMPARE(Settings().text("Ports", "COM7", "missing"), device);
         sim.terminate();
         QVERIFY(sim.waitForFinished());
     }
 };
 
-QTEST_MAIN(TestStoreWriters)
+QTEST_GUILESS_MAIN(TestStoreWriters)
 #include "tst_storewriters.moc"

@@ -1,8 +1,7 @@
 #include "core/catalogue.h"
-#include "testing/fakelink.h"
+#include "testing/fakepanel.h"
 #include "testing/testsupport.h"
 #include "ui/commandconsole.h"
-#include "ui/panelwindow.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -22,18 +21,13 @@ static void choose(QComboBox* list, int position)
 class TestConsole : public QObject
 {
     Q_OBJECT
-    struct Panel
-    {
-        FakeLink link;
-        PanelWindow window{link};
-    };
-    std::unique_ptr<Panel> m_panel;
+    std::unique_ptr<FakePanel> m_panel;
     QPointer<CommandConsole> m_console;
 
     CommandConsole* openConsole()
     {
-        QTest::mouseClick(m_panel->window.button(PanelButton::CommandTable), Qt::LeftButton);
-        return m_panel->window.console();
+        QTest::mouseClick(m_panel->button(PanelButton::CommandTable), Qt::LeftButton);
+        return openWindow<CommandConsole>("commandConsole");
     }
     // What the console changes on the panel: the status frame, the reply and display times.
     QString panelState() const
@@ -41,8 +35,8 @@ class TestConsole : public QObject
         const bool status = m_panel->window.controls().statusFrame->isVisibleTo(&m_panel->window);
         return QStringLiteral("%1 %2/%3")
             .arg(status ? "status" : "no status")
-            .arg(m_panel->window.exchange().replyTimer().interval())
-            .arg(m_panel->window.exchange().displayClearTimer().interval());
+            .arg(m_panel->session.exchange().replyTimer().interval())
+            .arg(m_panel->session.exchange().displayClearTimer().interval());
     }
     // What one press of SEND puts on the line.
     QList<QByteArray> send()
@@ -63,7 +57,7 @@ class TestConsole : public QObject
     void init()
     {
         TempStore::clear();
-        m_panel = std::make_unique<Panel>();
+        m_panel = std::make_unique<FakePanel>();
         m_panel->link.open(9, 9600);
         m_panel->window.show();
         m_console = openConsole();

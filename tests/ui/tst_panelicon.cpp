@@ -1,4 +1,4 @@
-#include "testing/fakelink.h"
+#include "testing/fakepanel.h"
 #include "ui/panelbuilder.h"
 #include "ui/panelwindow.h"
 
@@ -49,8 +49,8 @@ class TestPanelIcon : public QObject
     // The panel is drawn first; its icon follows as soon as the event loop runs again.
     void panelWindowTakesTheIconAfterItsFirstPaint()
     {
-        FakeLink link;
-        PanelWindow window(link);
+        FakePanel panel;
+        PanelWindow& window = panel.window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_COMPARE(window.windowIcon().availableSizes(), panelIcon().availableSizes());

@@ -1,7 +1,6 @@
-#include "testing/fakelink.h"
+#include "testing/fakepanel.h"
 #include "testing/testsupport.h"
 #include "ui/commandconsole.h"
-#include "ui/panelwindow.h"
 #include "ui/portdialog.h"
 #include "ui/retrycomport.h"
 
@@ -10,52 +9,46 @@
 
 using namespace zuno;
 
-// The three ways the panel starts (no stored port, a stored port that opens, one that refuses),
-// and the two buttons that act on the program: COM and END.
+// What the start-up and the buttons that act on the program (COM, END) look like on screen;
+// what they do to the port and the store is the session's, tested without windows.
 class TestStartup : public QObject
 {
     Q_OBJECT
     QStringList m_messages;
-    FakeLink m_link;
-    std::unique_ptr<PanelWindow> m_window;
+    std::unique_ptr<FakePanel> m_panel;
     QPoint m_shownAt{-1, -1}; // where the panel was when it was first shown
 
-    // Runs the start-up; when it falls back to the modal port dialog, `answer` handles the
-    // dialog. True when the dialog came. A failed check in the answer closes the dialog, so that
-    // the start-up returns.
-    bool start(const std::function<void(PortDialog&)>& answer = {}, const StartUpChoice& run = {})
+    bool eventFilter(QObject*, QEvent* event) override
     {
-        bool asked = false;
-        QTimer inDialog;
-        inDialog.setSingleShot(true);
-        connect(&inDialog, &QTimer::timeout, [&] {
-            QPointer<PortDialog> dialog = m_window->portDialog();
-            asked = dialog && dialog->isModal();
-            if (asked)
-                answer(*dialog);
-            if (dialog && QTest::currentTestFailed())
-                dialog->close();
-        });
-        inDialog.start(0);
-        m_window->start(run);
-        return asked;
+        if (event->type() == QEvent::Show && m_shownAt.x() < 0)
+            m_shownAt = m_panel->window.pos();
+        return false;
     }
+    void start(const char* file, bool answersLater = false)
+    {
+        TempStore::writeRaw(file);
+        m_panel = std::make_unique<FakePanel>();
+        m_panel->link.refusals = {{5, QStringLiteral("gone")}};
+        m_panel->link.answersLater = answersLater;
+        m_panel->window.installEventFilter(this);
+        m_panel->session.start();
+    }
+    static PortDialog* dialog() { return openWindow<PortDialog>("portDialog"); }
     static void pick(QAbstractButton* option)
     {
         QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, 5));
     }
-    void click(PanelButton button) { QTest::mouseClick(m_window->button(button), Qt::LeftButton); }
-    bool eventFilter(QObject*, QEvent* event) override
+    // Where it was first shown: centred across the screen (give or take the window frame, which
+    // is not known before the window is shown), above its middle, and wholly on it.
+    bool placed() const
     {
-        if (event->type() == QEvent::Show && m_shownAt.x() < 0)
-            m_shownAt = m_window->pos();
-        return false;
-    }
-    // Top of the panel centred on the given outer height and lifted, in pixels.
-    int centredTop(int outerHeightTwips) const
-    {
-        const float screen = float(m_window->screen()->geometry().height() * 15);
-        return qRound(((screen - float(outerHeightTwips)) / 2.0f - 1350.0f) / 15);
+        const QWidget& window = m_panel->window;
+        const QRect screen = window.screen()->geometry();
+        const QRect frame = window.frameGeometry();
+        const int frameWidth = frame.width() - window.width();
+        return m_shownAt == window.pos() &&
+               qAbs(frame.center().x() - screen.center().x()) <= frameWidth / 2 + 1 &&
+               frame.center().y() < screen.center().y() && screen.contains(frame);
     }
 
   private slots:
@@ -66,202 +59,111 @@ class TestStartup : public QObject
     }
     void init()
     {
-        TempStore::clear();
         m_messages.clear();
-        m_link.close();
-        m_link.refusals = {{5, QStringLiteral("gone")}};
-        m_window = std::make_unique<PanelWindow>(m_link);
-        m_window->installEventFilter(this);
         m_shownAt = {-1, -1};
     }
-    void cleanup() { m_window.reset(); }
+    void cleanup() { m_panel.reset(); }
 
-    // First run: the port dialog comes, modal, before the panel; Cancel has no port to go back
-    // to and keeps asking, OK shows the panel on the chosen port. The start-up's long reply
-    // window stays; no address is read or stored.
-    void emptyStoreAsksForThePortFirst()
+    // The panel comes compact and placed once its port is open, and not before: at once for a
+    // serial port, when the answer comes for a serial device server.
+    void panelComesPlacedOnceThePortIsOpen()
     {
-        QVERIFY(start([&](PortDialog& dialog) {
-            // The dialog shows 19200 bit/s for the unset speed, and the panel holds the same.
-            QCOMPARE(m_window->portChoice(), (PortChoice{0, kBaud19200}));
-            QTest::mouseClick(dialog.cancelButton, Qt::LeftButton);
-            QVERIFY(m_messages.size() == 1 && dialog.isVisible() && !m_window->isVisible());
-            pick(dialog.comOptions[1]);
-            QTest::mouseClick(dialog.okButton, Qt::LeftButton);
-        }));
-        QVERIFY(m_messages.size() == 1 && m_window->isVisible() && m_link.isOpen());
-        QVERIFY(m_link.port == 2 && m_link.bitsPerSecond == 19200);
-        QCOMPARE(m_window->portChoice(), (PortChoice{2, kBaud19200}));
-        QCOMPARE(m_window->exchange().replyTimer().interval(), Exchange::kFirstReplyMs);
-        QVERIFY(m_window->controls().addressOptions[0]->isChecked());
-        QVERIFY(!TempStore::contains("StartUP", "ADRESS"));
+        for (const bool later : {false, true}) {
+            start("[StartUP]\nComPort=6\n", later);
+            QCOMPARE(m_panel->window.isVisible(), !later);
+            QVERIFY(!dialog());
+            m_panel->link.answerOpen();
+            QVERIFY(m_panel->window.isVisible() && placed());
+            QCOMPARE(m_panel->window.height(), PanelWindow::compactClientHeight());
+            init();
+        }
     }
 
-    // A stored port opens at the stored speed without a dialog, with the stored address, the
-    // working intervals and the compact height, centred across and lifted above the middle.
-    void storedPortOpens()
+    // When a port must be chosen (none stored, one that refuses at once or later), the port
+    // dialog comes alone and modal, with the stored choice selected. Esc changes nothing;
+    // Cancel has no earlier port and says so; OK on a port that opens, or the close box, ends
+    // the dialog and brings the panel, placed.
+    void dialogComesAloneWhenAPortMustBeChosen_data()
     {
-        TempStore::writeRaw("[StartUP]\nComPort=\" 3\"\nBaudRate=96\nADRESS=A003\n");
-        QVERIFY(!start());
-        QVERIFY(m_link.isOpen() && m_link.port == 3 && m_link.bitsPerSecond == 9600);
-        QCOMPARE(m_window->exchange().address(), QByteArray("A003"));
-        QVERIFY(m_window->controls().addressOptions[4]->isChecked());
-        QCOMPARE(m_window->exchange().replyTimer().interval(), 1000);
-        QCOMPARE(m_window->exchange().displayClearTimer().interval(), 1200);
-        QCOMPARE(m_window->height(), PanelWindow::compactClientHeight());
-        QCOMPARE(m_window->pos().y(), centredTop(5000));
-        const QRect screen = m_window->screen()->geometry();
-        QVERIFY(qAbs(m_window->frameGeometry().center().x() - screen.center().x()) <= 1);
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("later");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("nothing stored, OK") << QByteArray() << false << true;
+        QTest::newRow("refused, close box")
+            << QByteArray("[StartUP]\nComPort=5\nBaudRate=96\n") << false << false;
+        QTest::newRow("server refuses later, OK")
+            << QByteArray("[StartUP]\nComPort=5\nBaudRate=96\n") << true << true;
+    }
+    void dialogComesAloneWhenAPortMustBeChosen()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, later);
+        QFETCH(bool, ok);
+        start(file.constData(), later);
+        m_panel->link.answerOpen();
+        QPointer<PortDialog> shown = dialog();
+        QVERIFY(shown && shown->isModal() && !m_panel->window.isVisible());
+        QCOMPARE(shown->comOptions[4]->isChecked(), !file.isEmpty());
+        QCOMPARE(shown->baud9600Option->isChecked(), !file.isEmpty());
+        QTest::keyClick(shown->otherPortBox, Qt::Key_Escape);
+        QTest::mouseClick(shown->cancelButton, Qt::LeftButton);
+        QVERIFY(m_messages.size() == 1 && m_messages[0].startsWith("There is no earlier port"));
+        QVERIFY(shown->isVisible() && !m_panel->window.isVisible());
+        if (ok) {
+            pick(shown->comOptions[1]);
+            QTest::mouseClick(shown->okButton, Qt::LeftButton);
+            m_panel->link.answerOpen();
+        } else {
+            shown->close();
+        }
+        QTRY_VERIFY(shown.isNull());
+        QVERIFY(m_panel->window.isVisible() && placed());
+        QCOMPARE(m_panel->link.isOpen(), ok);
     }
 
-    // Esc in the start-up's dialog changes nothing: the dialog stays with its choice and the
-    // start-up waits on. OK then shows the panel already in its place, on the designed height.
-    void escapeKeepsTheStartUpDialogAndOkShowsThePanelPlaced()
+    // COM opens the dialog beside the panel, not modal, the panel staying usable; a second COM
+    // brings the same dialog forward; its OK ends it.
+    void comOpensTheDialogBesideThePanel()
     {
-        QVERIFY(start([&](PortDialog& dialog) {
-            pick(dialog.comOptions[2]);
-            QTest::keyClick(dialog.otherPortBox, Qt::Key_Escape);
-            QTest::keyClick(dialog.okButton, Qt::Key_Escape);
-            QVERIFY(dialog.isVisible() && !m_window->isVisible());
-            QCOMPARE(dialog.choice(), (PortChoice{3, kBaud19200}));
-            QTest::mouseClick(dialog.okButton, Qt::LeftButton);
-        }));
-        QVERIFY(m_link.isOpen() && m_link.port == 3 && m_shownAt == m_window->pos());
-        QCOMPARE(m_shownAt.y(), centredTop(5000));
+        start("[StartUP]\nComPort=4\n");
+        QTest::mouseClick(m_panel->button(PanelButton::Com), Qt::LeftButton);
+        QPointer<PortDialog> shown = dialog();
+        QVERIFY(shown && !shown->isModal() && m_panel->window.isVisible());
+        QVERIFY(m_panel->window.frameGeometry().contains(shown->frameGeometry().center()));
+        QTest::mouseClick(m_panel->button(PanelButton::PowerOn), Qt::LeftButton);
+        QCOMPARE(m_panel->session.exchange().rxd(), QStringLiteral(" PORT CLOSED "));
+        QTest::mouseClick(m_panel->button(PanelButton::Com), Qt::LeftButton);
+        QCOMPARE(dialog(), shown.data());
+        QTest::mouseClick(shown->okButton, Qt::LeftButton);
+        QTRY_VERIFY(shown.isNull());
+        QVERIFY(m_panel->link.isOpen() && m_messages.isEmpty());
     }
 
-    // Once the window system reports the panel's frame, the centring takes the real outer height.
-    void placedOnTheReportedOuterHeight()
+    // What the operator should know (here, a store too large to read) comes in a box that does
+    // not block the panel, once the panel is shown.
+    void noticeComesOnceThePanelIsShown()
     {
-        TempStore::writeRaw("[StartUP]\nComPort=4\n");
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()) && !start());
-        const int outer = m_window->frameGeometry().height();
-        QVERIFY(outer > m_window->height());
-        QCOMPARE(m_window->pos().y(), centredTop(outer * 15));
+        start(QByteArray("[StartUP]\nComPort=4\n;" + QByteArray(64 * 1024, 'x')).constData());
+        QVERIFY(!m_panel->window.findChild<QMessageBox*>("notice"));
+        dialog()->close();
+        QTRY_VERIFY(m_panel->window.findChild<QMessageBox*>("notice"));
+        const auto* notice = m_panel->window.findChild<QMessageBox*>("notice");
+        QVERIFY(!notice->isModal() && notice->text().contains(TempStore::filePath()));
     }
 
-    // A stored port that refuses: the dialog comes with the stored port and speed selected; its
-    // close box leaves the port closed and the store as it was, the address restored.
-    void storedPortRefusedFallsBackToTheDialog()
-    {
-        TempStore::writeRaw("[StartUP]\nComPort=5\nBaudRate=96\nADRESS=A002\n");
-        QVERIFY(start([&](PortDialog& dialog) {
-            QVERIFY(dialog.comOptions[4]->isChecked() && dialog.baud9600Option->isChecked());
-            QCOMPARE(dialog.choice(), (PortChoice{5, kBaud9600}));
-            dialog.close();
-        }));
-        QVERIFY(!m_link.isOpen() && m_messages.isEmpty());
-        QCOMPARE(m_window->exchange().replyTimer().interval(), Exchange::kFirstReplyMs);
-        QCOMPARE(m_window->exchange().address(), QByteArray("A002"));
-        QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("5"));
-    }
-
-    // Port, speed and address chosen for one run take the place of the stored ones and are not
-    // stored; the address is, once the operator picks one in the panel.
-    void runChoiceIsNotStored_data()
-    {
-        QTest::addColumn<int>("pickedOption");
-        QTest::addColumn<QString>("storedAddress");
-        QTest::newRow("address kept") << -1 << "A002";
-        QTest::newRow("ALL picked in the panel") << 1 << "AFFF";
-    }
-    void runChoiceIsNotStored()
-    {
-        QFETCH(int, pickedOption);
-        QFETCH(QString, storedAddress);
-        TempStore::writeRaw("[StartUP]\nComPort=3\nBaudRate=192\nADRESS=A002\n");
-        QVERIFY(!start({}, {7, kBaud9600, QByteArray("A001")}));
-        QVERIFY(m_link.isOpen() && m_link.port == 7 && m_link.bitsPerSecond == 9600);
-        QCOMPARE(m_window->exchange().address(), QByteArray("A001"));
-        QVERIFY(m_window->controls().addressOptions[2]->isChecked());
-        m_window->show();
-        if (pickedOption >= 0)
-            pick(m_window->controls().addressOptions[std::size_t(pickedOption)]);
-        m_window->close();
-        QCOMPARE(TempStore::value("StartUP", "ADRESS"), storedAddress);
-        QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("3"));
-        QCOMPARE(TempStore::value("StartUP", "BaudRate"), QStringLiteral("192"));
-    }
-
-    // A run port that refuses falls back to the dialog with the run's port and speed selected.
-    void refusedRunPortFallsBackToTheDialog()
-    {
-        TempStore::writeRaw("[StartUP]\nComPort=3\nBaudRate=192\n");
-        QVERIFY(start(
-            [&](PortDialog& dialog) {
-                QCOMPARE(dialog.choice(), (PortChoice{5, kBaud9600}));
-                dialog.close();
-            },
-            {5, kBaud9600, {}}));
-        QCOMPARE(TempStore::value("StartUP", "ComPort"), QStringLiteral("3"));
-    }
-
-    // COM closes the port and opens the dialog beside the panel, not modal. Every click takes
-    // fresh copies of port and speed for Cancel, without reloading the open dialog.
-    void comTakesFreshCopiesOnEveryClick()
-    {
-        TempStore::writeRaw("[StartUP]\nComPort=4\nBaudRate=96\n");
-        QVERIFY(!start());
-        m_window->show();
-        click(PanelButton::Com);
-        QVERIFY(!m_link.isOpen());
-        QCOMPARE(m_window->savedPortChoice(), (PortChoice{4, kBaud9600}));
-        QPointer<PortDialog> dialog = m_window->portDialog();
-        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
-
-        pick(dialog->comOptions[4]);
-        QCOMPARE(m_window->portChoice().port, 5);
-        click(PanelButton::Com);
-        QCOMPARE(m_window->savedPortChoice(), (PortChoice{5, kBaud9600}));
-        QVERIFY(m_window->portDialog() == dialog && dialog->comOptions[4]->isChecked());
-        // Cancel goes back to the fresh copy, COM5, which refuses.
-        QTest::mouseClick(dialog->cancelButton, Qt::LeftButton);
-        QVERIFY(m_messages == QStringList{"gone"} && m_link.port == 5);
-        dialog->otherPortBox->setText(QStringLiteral("4"));
-        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
-        QVERIFY(m_link.isOpen() && m_link.port == 4);
-        QTRY_VERIFY(dialog.isNull());
-    }
-
-    // END in the running program ends the event loop; the loop's end, which runs the closing
-    // steps too (for a desktop session that ends), finds them done: they ran once.
-    void endRunsTheClosingStepsOnce()
-    {
-        TempStore::writeRaw("[StartUP]\nComPort=4\nADRESS=A004\n");
-        m_window.reset(); // a new panel, whose own handler of the loop's end comes after this one
-        connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-            QVERIFY(TempStore::value("StartUP", "ADRESS") == "A004" && !m_link.isOpen());
-            TempStore::setValue("StartUP", "ADRESS", "changed");
-            m_link.open(4, 9600);
-        });
-        m_window = std::make_unique<PanelWindow>(m_link);
-        QVERIFY(!start());
-        m_window->show();
-        QTimer::singleShot(0, m_window.get(), [this] { click(PanelButton::End); });
-        QCOMPARE(QApplication::exec(), 0);
-        disconnect(qApp, &QCoreApplication::aboutToQuit, this, nullptr);
-        QVERIFY(!m_window->isVisible() && m_link.isOpen());
-        QCOMPARE(TempStore::value("StartUP", "ADRESS"), QStringLiteral("changed"));
-    }
-
-    // END closes the panel, the port dialog and the console, closes the port and stores the
-    // address.
+    // END closes the panel, the port dialog and the console, and ends the program's event loop.
     void endClosesEverything()
     {
-        TempStore::writeRaw("[StartUP]\nComPort=4\nADRESS=A001\n");
-        QVERIFY(!start());
-        m_window->show();
-        click(PanelButton::CommandTable);
-        click(PanelButton::Com);
-        m_link.open(4, 9600); // the dialog open on an open port, as a failed store write leaves it
-        QPointer<PortDialog> dialog = m_window->portDialog();
-        QPointer<CommandConsole> console = m_window->console();
-        QVERIFY(dialog && console);
-        TempStore::setValue("StartUP", "ADRESS", "");
-        click(PanelButton::End);
-        QVERIFY(!m_window->isVisible() && dialog.isNull() && console.isNull() && !m_link.isOpen());
-        QCOMPARE(TempStore::value("StartUP", "ADRESS"), QStringLiteral("A001"));
+        start("[StartUP]\nComPort=4\n");
+        QTest::mouseClick(m_panel->button(PanelButton::CommandTable), Qt::LeftButton);
+        QTest::mouseClick(m_panel->button(PanelButton::Com), Qt::LeftButton);
+        QPointer<QWidget> console = openWindow<CommandConsole>("commandConsole");
+        QPointer<QWidget> portDialog = dialog();
+        QVERIFY(console && portDialog);
+        QTimer::singleShot(0, m_panel->button(PanelButton::End), &QPushButton::click);
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!m_panel->window.isVisible() && console.isNull() && portDialog.isNull());
+        QVERIFY(m_panel->session.hasEnded());
     }
 };
 

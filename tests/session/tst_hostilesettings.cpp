@@ -1,12 +1,8 @@
-#include "testing/fakelink.h"
+#include "testing/fakesession.h"
 #include "testing/testsupport.h"
-#include "ui/panelwindow.h"
-#include "ui/portdialog.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QRadioButton>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -14,28 +10,20 @@
 
 using namespace zuno;
 
-// Start-up and shutdown against settings stores of every shape: plain, damaged or hand-edited
-// files, things standing where the file should be, and stores that cannot be written.
+// The session's start-up and closing against settings stores of every shape: plain, damaged or
+// hand-edited files, things standing where the file should be, and stores that cannot be written.
 class TestHostileSettings : public QObject
 {
     Q_OBJECT
 
     static QString configDir() { return QFileInfo(TempStore::filePath()).path(); }
 
-    // Runs the panel's start-up, closing the port dialog if it comes; true when it came.
-    static bool startClosingDialog(PanelWindow& window)
+    // Runs the start-up; true when it asks for a port.
+    static bool startAsksForAPort(FakeSession& f)
     {
-        bool asked = false;
-        QTimer inDialog;
-        inDialog.setSingleShot(true);
-        connect(&inDialog, &QTimer::timeout, [&] {
-            asked = window.portDialog() != nullptr;
-            if (asked)
-                window.portDialog()->close();
-        });
-        inDialog.start(0);
-        window.start();
-        return asked;
+        QSignalSpy needed(&f.session, &Session::portNeeded);
+        f.session.start();
+        return !needed.isEmpty();
     }
 
   private slots:
@@ -93,9 +81,9 @@ class TestHostileSettings : public QObject
         row("file size limit at close", normal, "size limit", 9600, "A002");
         // clang-format on
     }
-    // The panel starts on what it can read (the port dialog when no valid port), writes nothing at
-    // start-up, and at close writes only the address into whatever the store held, if it can;
-    // closing never fails, and a store it cannot write is left whole.
+    // The session starts on what it can read (asking for a port when none is valid), writes
+    // nothing at start-up, and at close writes only the address into whatever the store held, if
+    // it can; closing never fails, and a store it cannot write is left whole.
     void oddStores()
     {
         QFETCH(QByteArray, contents);
@@ -113,21 +101,20 @@ class TestHostileSettings : public QObject
                                           QFile::ReadOwner | QFile::ExeOwner));
         const QByteArray before = TempStore::readRaw();
 
-        FakeLink link;
-        PanelWindow window(link);
-        QCOMPARE(startClosingDialog(window), baud == 0);
-        QCOMPARE(link.isOpen() ? link.bitsPerSecond : 0, baud);
-        QVERIFY(!link.isOpen() || link.port == 3);
-        QCOMPARE(window.exchange().address(), prefix);
+        FakeSession f;
+        QCOMPARE(startAsksForAPort(f), baud == 0);
+        QCOMPARE(f.link.isOpen() ? f.link.bitsPerSecond : 0, baud);
+        QVERIFY(!f.link.isOpen() || f.link.port == 3);
+        QCOMPARE(f.session.exchange().address(), prefix);
         QCOMPARE(TempStore::readRaw(), before);
 
         // Closing keeps the other entries.
         const QString portBefore = TempStore::value("StartUP", "ComPort", "-");
         {
             FileSizeLimit limit(inTheWay == "size limit" ? 8 : qint64(RLIM_INFINITY));
-            QVERIFY(window.close());
+            f.session.end();
         }
-        QVERIFY(!link.isOpen());
+        QVERIFY(!f.link.isOpen());
         QCOMPARE(TempStore::value("StartUP", "ComPort", "-"), portBefore);
         // The address is stored where the store can be written: a link that leads to no file
         // gets its file. A folder stays, and no half-written copy is left beside the store.
@@ -149,19 +136,17 @@ class TestHostileSettings : public QObject
             "unknown line\n\n[StartUP]\n  ComPort = 3\nBaudRate=96 ; 9600\n";
         const QByteArray tail = "\n; more\n[Mine]\nx = \"1\"\n";
         TempStore::writeRaw(head + "ADRESS = A001  ; the near one" + tail);
-        FakeLink link;
-        PanelWindow window(link);
-        window.start();
-        QVERIFY(link.isOpen());
-        const int option = addressOptionOf("A003");
-        QTest::mouseClick(window.controls().addressOptions[std::size_t(option)], Qt::LeftButton);
-        QVERIFY(window.close());
+        FakeSession f;
+        f.session.start();
+        QVERIFY(f.link.isOpen());
+        f.session.chooseAddress("A003");
+        f.session.end();
         QCOMPARE(TempStore::readRaw(), head + "ADRESS = A003  ; the near one" + tail);
     }
 
-    // A store of 50 MB is not read: the panel starts on its defaults (the port dialog), its memory
-    // does not grow by anything like the file, the file stays as it was, and one notice says so:
-    // a line on standard error and a box that does not block the panel, however many panels start.
+    // A store of 50 MB is not read: the session starts on its defaults (asking for a port), its
+    // memory does not grow by anything like the file, the file stays as it was, and one notice
+    // says so.
     void hugeStoreIsNotRead()
     {
         constexpr qint64 kFileBytes = 50 * 1024 * 1024;
@@ -179,34 +164,14 @@ class TestHostileSettings : public QObject
         };
         const qint64 rssBefore = maxRssKiB();
 
-        QTemporaryFile errors;
-        QVERIFY(errors.open());
-        const int savedStderr = ::dup(2);
-        ::dup2(errors.handle(), 2);
-        FakeLink link, secondLink;
-        PanelWindow window(link), second(secondLink);
-        const bool asked = startClosingDialog(window);
-        window.show();
-        QTRY_VERIFY(window.findChild<QMessageBox*>("largeStoreNotice"));
-        const bool secondAsked = startClosingDialog(second);
-        second.show();
-        bool sentinel = false;
-        QMetaObject::invokeMethod(
-            &second, [&] { sentinel = true; }, Qt::QueuedConnection);
-        QTRY_VERIFY(sentinel);
-        QVERIFY(window.close() && second.close());
-        ::dup2(savedStderr, 2);
-        ::close(savedStderr);
-
-        QVERIFY(asked && secondAsked && !link.isOpen());
-        const auto* notice = window.findChild<QMessageBox*>("largeStoreNotice");
-        QVERIFY(notice && !notice->isModal());
-        QVERIFY(notice->text().contains(TempStore::filePath()) &&
-                notice->text().contains("64 KiB"));
-        QVERIFY(!second.findChild<QMessageBox*>("largeStoreNotice"));
-        errors.seek(0);
-        const QList<QByteArray> lines = errors.readAll().split('\n');
-        QVERIFY2(lines.count(QByteArray("zuno: ") + notice->text().toLocal8Bit()) == 1, lines.join("|").constData());
+        FakeSession f;
+        QSignalSpy notices(&f.session, &Session::notice);
+        QVERIFY(startAsksForAPort(f));
+        f.session.chooseAddress("A001");
+        f.session.end();
+        QVERIFY(!f.link.isOpen() && notices.size() == 2);
+        const QString notice = notices.first().first().toString();
+        QVERIFY(notice.contains(TempStore::filePath()) && notice.contains("64 KiB"));
         QCOMPARE(QFileInfo(TempStore::filePath()).size(), kFileBytes);
         QCOMPARE(QFileInfo(TempStore::filePath()).lastModified(), old);
 #ifndef __SANITIZE_ADDRESS__ // the address sanitizer keeps freed memory resident on purpose
@@ -218,5 +183,5 @@ class TestHostileSettings : public QObject
     }
 };
 
-QTEST_MAIN(TestHostileSettings)
+QTEST_GUILESS_MAIN(TestHostileSettings)
 #include "tst_hostilesettings.moc"

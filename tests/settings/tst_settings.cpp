@@ -1,15 +1,15 @@
 #include "core/storednumber.h"
-#include "settings/settingsstore.h"
+#include "settings/settings.h"
 #include "testing/testsupport.h"
 
 #include <QtTest>
 
 #include <sys/stat.h>
 
-namespace Store = zuno::SettingsStore;
+using zuno::Settings;
 
-// The settings store on a real file in a temporary folder.
-class TestSettingsStore : public QObject
+// The settings on a real file in a temporary folder.
+class TestSettings : public QObject
 {
     Q_OBJECT
   private slots:
@@ -18,25 +18,66 @@ class TestSettingsStore : public QObject
 
     void storeRoundTrip()
     {
-        QCOMPARE(Store::read("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
-        QVERIFY(Store::remove("Ports", "COM1"));
+        QCOMPARE(Settings().text("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
+        QVERIFY(Settings().remove("Ports", "COM1"));
         QVERIFY(!QFile::exists(TempStore::filePath())); // reading or removing creates nothing
-        QVERIFY(Store::write("StartUP", "ComPort", "7"));
-        QVERIFY(Store::write("StartUP", "ADRESS", ""));
-        QCOMPARE(Store::read("StartUP", "ComPort", "DATAC"), QStringLiteral("7"));
+        QVERIFY(Settings().store("StartUP", {{"ComPort", "7"}}));
+        QVERIFY(Settings().store("StartUP", {{"ADRESS", ""}}));
+        QCOMPARE(Settings().text("StartUP", "ComPort", "DATAC"), QStringLiteral("7"));
         // An empty text is an empty entry, not a missing one.
-        QCOMPARE(Store::read("StartUP", "ADRESS", "DATAD"), QString());
+        QCOMPARE(Settings().text("StartUP", "ADRESS", "DATAD"), QString());
         QVERIFY(TempStore::readRaw().contains("[StartUP]"));
         QVERIFY(TempStore::readRaw().contains("ComPort=7"));
     }
 
-    void handEditedValues()
+    // Hand-edited start-up values read into the tool's terms: a port of 1 to 15 or none, the
+    // speed code 96 as 9600 bit/s and anything else as 19200, an address the row offers or SINGLE.
+    void startUpReading_data()
     {
-        TempStore::writeRaw("[StartUP]\nComPort=\" 7\"\nBaudRate=96, 192\nADRESS=A001\n");
-        QCOMPARE(zuno::readStoredPortNumber(Store::read("StartUP", "ComPort", "DATAC")), 7);
-        // An unquoted comma makes a list in the file format; it still reads as its text.
-        QCOMPARE(Store::read("StartUP", "BaudRate", "DATAb"), QStringLiteral("96, 192"));
-        QCOMPARE(int(zuno::readStoredBaudCode(Store::read("StartUP", "BaudRate", "DATAb"))), 96);
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("bitsPerSecond");
+        QTest::addColumn<QByteArray>("address");
+        QTest::newRow("nothing stored") << QByteArray() << 0 << 19200 << QByteArray();
+        QTest::newRow("as the panel stores them")
+            << QByteArray("ComPort=7\nBaudRate=96\nADRESS=A004") << 7 << 9600 << QByteArray("A004");
+        QTest::newRow("quoted blank, a list")
+            << QByteArray("ComPort=\" 7\"\nBaudRate=96, 192\nADRESS=AFFF") << 7 << 9600
+            << QByteArray("AFFF");
+        QTest::newRow("speed in bit/s is no code") << QByteArray("BaudRate=9600") << 0 << 19200
+                                                  << QByteArray();
+        QTest::newRow("352 would wrap to 96 in 8 bits")
+            << QByteArray("ComPort=16\nBaudRate=352\nADRESS=A005") << 0 << 19200 << QByteArray();
+        QTest::newRow("huge numbers, lower case address")
+            << QByteArray("ComPort=65541\nBaudRate=123456789012345678901234567890\nADRESS=a001")
+            << 0 << 19200 << QByteArray();
+    }
+    void startUpReading()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, port);
+        QFETCH(int, bitsPerSecond);
+        QFETCH(QByteArray, address);
+        TempStore::writeRaw("[StartUP]\n" + file + '\n');
+        const zuno::StoredStartUp stored = Settings().startUp();
+        QCOMPARE(stored.port, port);
+        QCOMPARE(stored.bitsPerSecond, bitsPerSecond);
+        QCOMPARE(stored.address, address);
+    }
+
+    // What the typed writers store is what the panel reads back, in the file's own codes.
+    void typedWritesReadBack()
+    {
+        Settings settings;
+        QVERIFY(settings.storePortChoice({12, 9600}) && settings.storeAddress("A002"));
+        QVERIFY(settings.storePortEntry(3, " /dev/ttyACM0 "));
+        QCOMPARE(TempStore::readRaw(),
+                 "[StartUP]\nComPort=12\nBaudRate=96\nADRESS=A002\n\n[Ports]\nCOM3=\" /dev/ttyACM0 \"\n");
+        QCOMPARE(settings.portEntry(3), QStringLiteral("/dev/ttyACM0"));
+        QVERIFY(settings.storePortChoice({12, 19200}));
+        const zuno::StoredStartUp stored = Settings().startUp();
+        QVERIFY(stored.port == 12 && stored.bitsPerSecond == 19200 && stored.address == "A002");
+        QVERIFY(settings.removePortEntry(3) && settings.portEntry(3).isEmpty());
     }
 
     // A write changes the value on the key's line, or adds a line or a section, and leaves
@@ -83,9 +124,9 @@ class TestSettingsStore : public QObject
         QFETCH(QByteArray, after);
         TempStore::writeRaw(before);
         const QString section = key.startsWith("COM") ? "Ports" : "StartUP";
-        QVERIFY(text.isNull() ? Store::remove(section, key) : Store::write(section, key, text));
+        QVERIFY(text.isNull() ? Settings().remove(section, key) : Settings().store(section, {{key, text}}));
         QCOMPARE(TempStore::readRaw(), after);
-        QCOMPARE(Store::read(section, key, "missing"), text.isNull() ? "missing" : text);
+        QCOMPARE(Settings().text(section, key, "missing"), text.isNull() ? "missing" : text);
     }
 
     // Texts the file format gives a meaning to read back exactly as written.
@@ -96,17 +137,17 @@ class TestSettingsStore : public QObject
             "é 日本 😀", "@Variant(x)", "@@", "line\nend", "\x01" "f", QString(), QString::fromUtf8("nul\0" "1", 5)};
         // clang-format on
         for (const QString& text : texts) {
-            QVERIFY(Store::write("Ports", "COM9", text));
-            QCOMPARE(Store::read("Ports", "COM9", "missing"), text);
+            QVERIFY(Settings().store("Ports", {{"COM9", text}}));
+            QCOMPARE(Settings().text("Ports", "COM9", "missing"), text);
             QCOMPARE(TempStore::value("Ports", "COM9", "missing"), text);
             const QByteArray raw = TempStore::readRaw(); // the same text again changes nothing
-            QVERIFY(Store::write("Ports", "COM9", text) && TempStore::readRaw() == raw);
+            QVERIFY(Settings().store("Ports", {{"COM9", text}}) && TempStore::readRaw() == raw);
         }
         // A key with characters the format escapes is found again, not added twice.
-        QVERIFY(Store::write("Ports", "tcp host:1", "x") &&
-                Store::write("Ports", "tcp host:1", "y"));
+        QVERIFY(Settings().store("Ports", {{"tcp host:1", "x"}}) &&
+                Settings().store("Ports", {{"tcp host:1", "y"}}));
         QCOMPARE(TempStore::readRaw().count("tcp%20host%3A1="), 1);
-        QCOMPARE(Store::read("Ports", "tcp host:1", "missing"), QStringLiteral("y"));
+        QCOMPARE(Settings().text("Ports", "tcp host:1", "missing"), QStringLiteral("y"));
     }
 
     // A store that is a link (settings kept elsewhere) stays a link; the file it names changes.
@@ -117,7 +158,7 @@ class TestSettingsStore : public QObject
         QVERIFY(QDir().mkpath(QFileInfo(target).path()));
         QFile::remove(target);
         QVERIFY(QFile::link(target, TempStore::filePath()));
-        QVERIFY(Store::write("StartUP", {{"ComPort", "5"}, {"BaudRate", "96"}}));
+        QVERIFY(Settings().store("StartUP", {{"ComPort", "5"}, {"BaudRate", "96"}}));
         QVERIFY(QFileInfo(TempStore::filePath()).isSymLink());
         QFile file(target);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -131,11 +172,11 @@ class TestSettingsStore : public QObject
             return ::stat(QFile::encodeName(target).constData(), &info) == 0 ? info.st_ino : 0;
         };
         const auto before = inode();
-        QVERIFY(Store::write("StartUP", "ComPort", "5"));
-        QVERIFY(Store::remove("StartUP", "ADRESS"));
+        QVERIFY(Settings().store("StartUP", {{"ComPort", "5"}}));
+        QVERIFY(Settings().remove("StartUP", "ADRESS"));
         QCOMPARE(inode(), before);
         QCOMPARE(QFileInfo(target).lastModified(), old);
-        QVERIFY(Store::write("StartUP", "ComPort", "6"));
+        QVERIFY(Settings().store("StartUP", {{"ComPort", "6"}}));
         QVERIFY(inode() != before);
     }
 
@@ -144,14 +185,14 @@ class TestSettingsStore : public QObject
     {
         const QByteArray big = "[StartUP]\nComPort=3\n;" + QByteArray(64 * 1024, 'x') + '\n';
         TempStore::writeRaw(big);
-        QVERIFY(Store::isTooLarge());
-        QCOMPARE(Store::read("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
-        QVERIFY(!Store::write("StartUP", "ComPort", "4"));
-        QVERIFY(!Store::remove("StartUP", "ComPort"));
+        QVERIFY(Settings().isTooLarge());
+        QCOMPARE(Settings().text("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
+        QVERIFY(!Settings().store("StartUP", {{"ComPort", "4"}}));
+        QVERIFY(!Settings().remove("StartUP", "ComPort"));
         QCOMPARE(TempStore::readRaw(), big);
         // Nor does a write make it that large.
         TempStore::clear();
-        QVERIFY(!Store::write("Notes", "Text", QString(64 * 1024, u'x')));
+        QVERIFY(!Settings().store("Notes", {{"Text", QString(64 * 1024, QLatin1Char('x'))}}));
         QVERIFY(!QFile::exists(TempStore::filePath()));
     }
 
@@ -159,28 +200,28 @@ class TestSettingsStore : public QObject
     {
         // A folder where the store's file should be cannot be written, not even by the superuser.
         QVERIFY(QDir().mkpath(TempStore::filePath()));
-        QVERIFY(!Store::write("StartUP", "ComPort", "4"));
-        QCOMPARE(Store::read("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
+        QVERIFY(!Settings().store("StartUP", {{"ComPort", "4"}}));
+        QCOMPARE(Settings().text("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
         QVERIFY(QDir(TempStore::filePath()).removeRecursively());
 
         // A full disk: the write is refused whole and what was stored stays readable.
-        QVERIFY(Store::write("Ports", "COM1", QString(200, u'x')));
-        QVERIFY(Store::write("StartUP", "ComPort", "3"));
+        QVERIFY(Settings().store("Ports", {{"COM1", QString(200, QLatin1Char('x'))}}));
+        QVERIFY(Settings().store("StartUP", {{"ComPort", "3"}}));
         const QByteArray before = TempStore::readRaw();
         {
             FileSizeLimit diskFull(before.size() + 20);
-            QVERIFY(!Store::write("StartUP", {{"ADRESS", "A001"}, {"BaudRate", "192"}}));
+            QVERIFY(!Settings().store("StartUP", {{"ADRESS", "A001"}, {"BaudRate", "192"}}));
         }
         QCOMPARE(TempStore::readRaw(), before);
         // No copy is left beside the store.
         QCOMPARE(
             QDir(QFileInfo(TempStore::filePath()).path()).entryList(QDir::Files | QDir::Hidden),
             QStringList{"ZUNO.conf"});
-        QCOMPARE(Store::read("StartUP", "ComPort", "DATAC"), QStringLiteral("3"));
-        QVERIFY(Store::write("StartUP", "ADRESS", "A001"));
-        QCOMPARE(Store::read("StartUP", "ADRESS", "DATAD"), QStringLiteral("A001"));
+        QCOMPARE(Settings().text("StartUP", "ComPort", "DATAC"), QStringLiteral("3"));
+        QVERIFY(Settings().store("StartUP", {{"ADRESS", "A001"}}));
+        QCOMPARE(Settings().text("StartUP", "ADRESS", "DATAD"), QStringLiteral("A001"));
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsStore)
-#include "tst_settingsstore.moc"
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

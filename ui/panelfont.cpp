@@ -1,4 +1,4 @@
-#include "ui/panelface.h"
+#include "ui/panelfont.h"
 
 #include "core/buttontable.h"
 #include "core/panellayout.h"
@@ -34,7 +34,7 @@ std::vector<CaptionBox> panelCaptions()
 {
     std::vector<CaptionBox> captions;
     for (const ButtonSpec& spec : panelButtons()) {
-        if (spec.face != ButtonFace::Caption)
+        if (spec.picture != ButtonPicture::Caption)
             continue;
         const QSize size = pixelRect(spec.rect).size();
         const int side = kFilledButtonBorderPx + kFilledButtonPaddingPx;
@@ -71,17 +71,6 @@ QFont makeFont(const QString& family, double pointSize, bool bold)
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
-}
-
-// True when the text, drawn centred on one line, keeps its ink inside the box.
-bool textFits(const QFont& font, const QString& text, QSizeF box)
-{
-    const QFontMetricsF metrics(font);
-    const QRectF ink = metrics.tightBoundingRect(text);
-    const qreal width = std::max(metrics.horizontalAdvance(text), ink.right());
-    const qreal baseline = (box.height() - metrics.height()) / 2 + metrics.ascent();
-    return width <= box.width() && baseline + ink.top() >= 0 &&
-           baseline + ink.bottom() <= box.height();
 }
 
 bool allCaptionsFit(const QString& family, double scale, const std::vector<CaptionBox>& captions)
@@ -151,6 +140,29 @@ const PanelFace& panelFace()
 }
 
 } // namespace
+
+bool textFits(const QFont& font, const QString& text, QSizeF box)
+{
+    const QFontMetricsF metrics(font);
+    const QRectF ink = metrics.tightBoundingRect(text);
+    const qreal width = std::max(metrics.horizontalAdvance(text), ink.right());
+    const qreal baseline = (box.height() - metrics.height()) / 2 + metrics.ascent();
+    return width <= box.width() && baseline + ink.top() >= 0 &&
+           baseline + ink.bottom() <= box.height();
+}
+
+QFont fittedFont(QFont font, const QString& text, QSizeF box, qreal smallestPointSize)
+{
+    for (const int stretch : {QFont::SemiCondensed, QFont::Condensed}) {
+        if (textFits(font, text, box))
+            return font;
+        font.setStretch(stretch);
+    }
+    constexpr qreal kPointStep = 0.25;
+    while (!textFits(font, text, box) && font.pointSizeF() > smallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - kPointStep);
+    return font;
+}
 
 QFont panelFont(double pointSize, bool bold)
 {

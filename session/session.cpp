@@ -1,0 +1,226 @@
+#include "session/session.h"
+
+#include "core/link.h"
+#include "core/storednumber.h"
+#include "links/portinventory.h"
+#include "links/portlink.h"
+#include "session/sessionlog.h"
+#include "settings/settings.h"
+#include "settings/settingsfile.h"
+
+#include <QCoreApplication>
+
+namespace zuno {
+
+Session::Session(Settings& settings, std::unique_ptr<Link> link, QObject* parent)
+    : QObject(parent), m_settings(settings), m_naming(settings),
+      m_link(link ? std::move(link) : std::make_unique<PortLink>(m_naming)), m_exchange(*m_link)
+{
+    // However the program ends, the closing steps run; they run once.
+    if (auto* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &Session::end);
+}
+
+// The log and the exchange go before the link they listen to.
+Session::~Session()
+{
+    m_log.reset();
+}
+
+void Session::startLog(const QString& path)
+{
+    m_log = std::make_unique<SessionLog>(path, m_exchange, *m_link,
+                                         [this] { return portDescription(); });
+    connect(m_log.get(), &SessionLog::failed, this, &Session::notice);
+    if (!m_log->isWriting())
+        emit notice(m_log->problem());
+}
+
+void Session::start(const StartUpChoice& run)
+{
+    m_settings.reload();
+    if (m_settings.isTooLarge()) {
+        emit notice(QStringLiteral("%1 is larger than %2 KiB, the most a settings file may have: "
+                                   "it is neither read nor written, and the panel starts with "
+                                   "its defaults.")
+                        .arg(m_settings.location())
+                        .arg(SettingsFile::kMaxBytes / 1024));
+    }
+    m_storeAddressOnClose = !run.address;
+    int port = run.port;
+    if (!run.device.isEmpty()) {
+        port = portForRunDevice(m_naming, run.device);
+        m_naming.mapForThisRun(port, run.device);
+    }
+    const StoredStartUp stored = m_settings.startUp();
+    if (port == 0)
+        port = stored.port;
+    if (!isValidPortNumber(port)) {
+        // Only what the command line chose carries into the port's choice; nothing stored is read.
+        setChoice({0, run.bitsPerSecond.value_or(19200)});
+        if (run.address)
+            m_exchange.setAddress(*run.address);
+        emit portNeeded(QStringLiteral("no port is stored yet: choose one"));
+        return;
+    }
+    setChoice({std::int16_t(port), run.bitsPerSecond.value_or(stored.bitsPerSecond)});
+    m_exchange.setAddress(run.address.value_or(stored.address));
+    open(
+        m_choice,
+        [this] {
+            m_exchange.startUpCompleted();
+            emit started();
+        },
+        [this](const QString& reason) { emit portNeeded(reason); });
+}
+
+QString Session::portDescription() const
+{
+    const QString device = m_naming.deviceFor(m_choice.port);
+    const QString com = QStringLiteral("COM%1").arg(m_choice.port);
+    return device.isEmpty() ? com : com + u' ' + device;
+}
+
+void Session::beginPortChange()
+{
+    giveUpOpening();
+    if (m_link->isOpen())
+        m_link->close();
+    // Another program (zuno --map) may have named the ports anew.
+    m_settings.reload();
+    m_saved = m_choice;
+}
+
+void Session::choosePort(PortChoice choice)
+{
+    setChoice(choice);
+}
+
+void Session::applyPortChoice()
+{
+    const PortChoice choice = m_choice;
+    if (!isValidPortNumber(choice.port)) {
+        emit portChangeFailed(
+            choice.port == 0
+                ? QStringLiteral("No port was chosen: click a COM option or type a number from 1 "
+                                 "to 15.")
+                : QStringLiteral("COM%1 is not a port: choose 1 to 15.").arg(choice.port));
+        return;
+    }
+    open(
+        choice,
+        [this, choice] {
+            // Port and speed in one replacement: a failure cannot leave a new port with an old
+            // speed. The port stays open.
+            if (!m_settings.storePortChoice(choice)) {
+                emit portChangeFailed(
+                    QStringLiteral("COM%1 is open, but the choice could not be stored in %2.")
+                        .arg(choice.port)
+                        .arg(m_settings.location()));
+                return;
+            }
+            emit portChanged();
+        },
+        [this](const QString& reason) { emit portChangeFailed(reason); });
+}
+
+void Session::revertPortChoice()
+{
+    setChoice({m_saved.port, m_choice.bitsPerSecond});
+    if (isValidPortNumber(m_choice.port)) {
+        setChoice(m_saved);
+        open(
+            m_choice, [this] { emit portChanged(); },
+            [this](const QString& reason) { emit portChangeFailed(reason); });
+        return;
+    }
+    giveUpOpening();
+    if (m_link->isOpen()) {
+        m_link->close();
+        emit portChangeDropped();
+    }
+    emit portChangeFailed(
+        QStringLiteral("There is no earlier port to go back to: choose a port and press OK."));
+}
+
+void Session::abandonPortChange()
+{
+    giveUpOpening();
+}
+
+void Session::chooseAddress(const QByteArray& prefix)
+{
+    m_storeAddressOnClose = true;
+    m_exchange.setAddress(prefix);
+}
+
+void Session::storeAddress()
+{
+    // An address the command line chose for this run is not stored unless the operator picks one.
+    if (m_storeAddressOnClose && !m_settings.storeAddress(m_exchange.address()))
+        emit notice(
+            QStringLiteral("the address could not be stored in %1").arg(m_settings.location()));
+}
+
+void Session::end()
+{
+    if (std::exchange(m_ended, true))
+        return;
+    // A store that cannot be written must not keep the port busy.
+    storeAddress();
+    giveUpOpening();
+    if (m_link->isOpen())
+        m_link->close();
+    m_exchange.halt();
+    emit ended();
+}
+
+// A port left open by an earlier failed settings write is closed first, so that it can reopen.
+// The settings are read again first: another program (zuno --map, a simulator registering its
+// line) may have named the port anew since. The answer may come later (a serial device server over
+// the network): each open answers in a context of its own, so an open given up finds no one when
+// its answer comes.
+void Session::open(PortChoice choice, std::function<void()> onOpened,
+                   std::function<void(const QString&)> onFailed)
+{
+    giveUpOpening();
+    m_link->close();
+    m_settings.reload();
+    auto* attempt = new QObject(this);
+    m_attempt = attempt;
+    emit openingChanged(true);
+    const auto finish = [this, attempt] {
+        attempt->deleteLater();
+        m_attempt = nullptr;
+        emit openingChanged(false);
+    };
+    openLink(
+        *m_link, attempt, choice.port, choice.bitsPerSecond,
+        [finish, onOpened] {
+            finish();
+            onOpened();
+        },
+        [finish, onFailed](const QString& reason) {
+            finish();
+            onFailed(reason);
+        });
+}
+
+void Session::giveUpOpening()
+{
+    if (!m_attempt)
+        return;
+    delete m_attempt;
+    m_link->close();
+    emit openingChanged(false);
+}
+
+void Session::setChoice(PortChoice choice)
+{
+    if (choice == m_choice)
+        return;
+    m_choice = choice;
+    emit portChoiceChanged(m_choice);
+}
+
+} // namespace zuno

@@ -1,0 +1,175 @@
+#include "settings/settings.h"
+
+#include "core/panellayout.h"
+#include "core/storednumber.h"
+#include "settings/settingsfile.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace zuno {
+
+namespace {
+// The sections and keys of the file, and what each key's default reads as when it is missing.
+constexpr QLatin1StringView kStartUpSection("StartUP");
+constexpr QLatin1StringView kComPortKey("ComPort");
+constexpr QLatin1StringView kBaudRateKey("BaudRate");
+constexpr QLatin1StringView kAddressKey("ADRESS");
+constexpr QLatin1StringView kPortsSection("Ports");
+constexpr QLatin1StringView kLogSection("Log");
+constexpr QLatin1StringView kLogFileKey("File");
+// A missing key reads as a text that is no number and no address: no port, 19200 bit/s, SINGLE.
+constexpr QLatin1StringView kMissingPort("DATAC");
+constexpr QLatin1StringView kMissingSpeed("DATAb");
+constexpr QLatin1StringView kMissingAddress("DATAD");
+
+// The line speed as the file stores it: a code, 96 for 9600 bit/s and 192 for 19200 bit/s. Any
+// other stored text reads as 19200 bit/s.
+constexpr int kSlowSpeedCode = 96;
+constexpr int kFastSpeedCode = 192;
+
+QString portKey(int port)
+{
+    return QStringLiteral("COM%1").arg(port);
+}
+} // namespace
+
+QString Settings::userFile()
+{
+#ifdef Q_OS_WIN
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"))
+        .fileName();
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ZUNO.conf");
+#endif
+}
+
+Settings::Settings(const QString& path) : m_path(path)
+{
+    reload();
+}
+
+void Settings::reload()
+{
+    m_values.clear();
+#ifdef Q_OS_WIN
+    m_tooLarge = false;
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
+#else
+    // Checked before QSettings opens the file, as opening it reads the whole file.
+    m_tooLarge = QFileInfo(m_path).size() > SettingsFile::kMaxBytes;
+    if (m_tooLarge)
+        return;
+    QSettings store(m_path, QSettings::IniFormat);
+#endif
+    for (const QString& key : store.allKeys()) {
+        const QVariant value = store.value(key);
+        m_values.insert(key, value.typeId() == QMetaType::QStringList
+                                 ? value.toStringList().join(QStringLiteral(", "))
+                                 : value.toString());
+    }
+}
+
+QString Settings::text(const QString& section, const QString& key,
+                       const QString& defaultText) const
+{
+    return m_values.value(section + u'/' + key, defaultText);
+}
+
+StoredStartUp Settings::startUp() const
+{
+    StoredStartUp stored;
+    stored.port = readStoredPortNumber(text(kStartUpSection, kComPortKey, kMissingPort));
+    stored.bitsPerSecond =
+        readLeadingNumber(text(kStartUpSection, kBaudRateKey, kMissingSpeed)) == kSlowSpeedCode
+            ? 9600
+            : 19200;
+    // An address the address row does not offer reads as SINGLE.
+    const QString address = text(kStartUpSection, kAddressKey, kMissingAddress);
+    if (isKnownAddressPrefix(address))
+        stored.address = address.toLatin1();
+    return stored;
+}
+
+bool Settings::storePortChoice(PortChoice choice)
+{
+    const int code = choice.bitsPerSecond == 9600 ? kSlowSpeedCode : kFastSpeedCode;
+    return store(kStartUpSection,
+                 {{kComPortKey, QString::number(choice.port)}, {kBaudRateKey, QString::number(code)}});
+}
+
+bool Settings::storeAddress(const QByteArray& prefix)
+{
+    return store(kStartUpSection, {{kAddressKey, QString::fromLatin1(prefix)}});
+}
+
+QString Settings::portEntry(int port) const
+{
+    return text(kPortsSection, portKey(port), QString()).trimmed();
+}
+
+bool Settings::storePortEntry(int port, const QString& device)
+{
+    return store(kPortsSection, {{portKey(port), device}});
+}
+
+bool Settings::removePortEntry(int port)
+{
+    return remove(kPortsSection, portKey(port));
+}
+
+QString Settings::logFile() const
+{
+    return text(kLogSection, kLogFileKey, QString());
+}
+
+bool Settings::store(const QString& section, const QList<Entry>& entries)
+{
+    return change(section, entries, false);
+}
+
+bool Settings::remove(const QString& section, const QString& key)
+{
+    return change(section, {{key, QString()}}, true);
+}
+
+bool Settings::change(const QString& section, const QList<Entry>& entries, bool removing)
+{
+#ifdef Q_OS_WIN
+    QSettings native(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
+    for (const Entry& entry : entries) {
+        if (removing)
+            native.remove(section + u'/' + entry.first);
+        else
+            native.setValue(section + u'/' + entry.first, entry.second);
+    }
+    native.sync();
+    const bool done = native.status() == QSettings::NoError;
+#else
+    QList<IniText::Change> changes;
+    for (const Entry& entry : entries) {
+        changes.append({entry.first,
+                        removing ? std::nullopt : std::optional<QString>(entry.second)});
+    }
+    const SettingsFile::Outcome outcome = SettingsFile::update(m_path, section, changes);
+    const bool done =
+        outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
+#endif
+    // What was written reads back as written. (Read again, a file rewritten within the same
+    // millisecond at the same size could be taken for the one read before.)
+    reload();
+    if (done) {
+        for (const Entry& entry : entries) {
+            if (removing)
+                m_values.remove(section + u'/' + entry.first);
+            else
+                m_values.insert(section + u'/' + entry.first, entry.second);
+        }
+    }
+    return done;
+}
+
+} // namespace zuno
