@@ -4,10 +4,12 @@
 #include "core/storednumber.h"
 #include "settings/settingsfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryFile>
 
 namespace zuno {
 
@@ -59,11 +61,20 @@ void Settings::reload()
     m_tooLarge = false;
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
 #else
-    // Checked before QSettings opens the file, as opening it reads the whole file.
+    // Checked before the file is read, as reading it reads the whole file.
     m_tooLarge = QFileInfo(m_path).size() > SettingsFile::kMaxBytes;
     if (m_tooLarge)
         return;
-    QSettings store(m_path, QSettings::IniFormat);
+    // QSettings keeps what it read of a file and reads it again only when its size or time has
+    // changed, so a file replaced within one tick of the file system's clock by another of the
+    // same size (a port registered anew) would read as before. A copy of its own, under a name
+    // never used before, is always read.
+    QFile file(m_path);
+    QTemporaryFile copy;
+    if (!file.open(QIODevice::ReadOnly) || !copy.open() ||
+        copy.write(file.read(SettingsFile::kMaxBytes)) < 0 || !copy.flush())
+        return;
+    QSettings store(copy.fileName(), QSettings::IniFormat);
 #endif
     for (const QString& key : store.allKeys()) {
         const QVariant value = store.value(key);
