@@ -4,6 +4,7 @@
 #include "core/storednumber.h"
 #include "settings/settingsfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -56,26 +57,40 @@ Settings::Settings(const QString& path) : m_path(path)
 
 void Settings::reload()
 {
-    m_values.clear();
 #ifdef Q_OS_WIN
+    m_values.clear();
     m_tooLarge = false;
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
+    takeValues(store);
 #else
-    // Checked before the file is read, as reading it reads the whole file.
+    // The size is checked before anything reads the file.
     m_tooLarge = QFileInfo(m_path).size() > SettingsFile::kMaxBytes;
+    QByteArray text;
+    if (QFile file(m_path); !m_tooLarge && file.open(QIODevice::ReadOnly))
+        text = file.read(SettingsFile::kMaxBytes + 1);
+    m_tooLarge = m_tooLarge || text.size() > SettingsFile::kMaxBytes;
     if (m_tooLarge)
+        text.clear();
+    if (text == m_text)
         return;
-    // QSettings keeps what it read of a file and reads it again only when its size or time has
-    // changed, so a file replaced within one tick of the file system's clock by another of the
-    // same size (a port registered anew) would read as before. A copy of its own, under a name
-    // never used before, is always read.
-    QFile file(m_path);
+    m_text = text;
+    m_values.clear();
+    if (text.isEmpty())
+        return;
+    // QSettings reads the text from a copy under a name of its own: it keeps what it read of a
+    // file and reads it again only when its size or time has changed, which a rewrite within
+    // the same millisecond at the same size does not show.
     QTemporaryFile copy;
-    if (!file.open(QIODevice::ReadOnly) || !copy.open() ||
-        copy.write(file.read(SettingsFile::kMaxBytes)) < 0 || !copy.flush())
+    if (copy.open() && copy.write(text) == text.size() && copy.flush()) {
+        takeValues(QSettings(copy.fileName(), QSettings::IniFormat));
         return;
-    QSettings store(copy.fileName(), QSettings::IniFormat);
+    }
+    takeValues(QSettings(m_path, QSettings::IniFormat));
 #endif
+}
+
+void Settings::takeValues(const QSettings& store)
+{
     for (const QString& key : store.allKeys()) {
         const QVariant value = store.value(key);
         m_values.insert(key, value.typeId() == QMetaType::QStringList
@@ -84,8 +99,7 @@ void Settings::reload()
     }
 }
 
-QString Settings::text(const QString& section, const QString& key,
-                       const QString& defaultText) const
+QString Settings::text(const QString& section, const QString& key, const QString& defaultText) const
 {
     return m_values.value(section + u'/' + key, defaultText);
 }
@@ -108,8 +122,8 @@ StoredStartUp Settings::startUp() const
 bool Settings::storePortChoice(PortChoice choice)
 {
     const int code = choice.bitsPerSecond == 9600 ? kSlowSpeedCode : kFastSpeedCode;
-    return store(kStartUpSection,
-                 {{kComPortKey, QString::number(choice.port)}, {kBaudRateKey, QString::number(code)}});
+    return store(kStartUpSection, {{kComPortKey, QString::number(choice.port)},
+                                   {kBaudRateKey, QString::number(code)}});
 }
 
 bool Settings::storeAddress(const QByteArray& prefix)
@@ -132,9 +146,18 @@ bool Settings::removePortEntry(int port)
     return remove(kPortsSection, portKey(port));
 }
 
+// A path written by hand as in a shell: "~" and "$HOME" (or "${HOME}") at its start stand for
+// the home folder.
 QString Settings::logFile() const
 {
-    return text(kLogSection, kLogFileKey, QString());
+    const QString path = text(kLogSection, kLogFileKey, QString()).trimmed();
+    const QString home = QDir::homePath();
+    for (const QLatin1StringView prefix :
+         {QLatin1StringView("~"), QLatin1StringView("${HOME}"), QLatin1StringView("$HOME")}) {
+        if (path == prefix || path.startsWith(prefix + u'/'))
+            return home + path.mid(prefix.size());
+    }
+    return path;
 }
 
 bool Settings::store(const QString& section, const QList<Entry>& entries)
@@ -162,8 +185,8 @@ bool Settings::change(const QString& section, const QList<Entry>& entries, bool 
 #else
     QList<IniText::Change> changes;
     for (const Entry& entry : entries) {
-        changes.append({entry.first,
-                        removing ? std::nullopt : std::optional<QString>(entry.second)});
+        changes.append(
+            {entry.first, removing ? std::nullopt : std::optional<QString>(entry.second)});
     }
     const SettingsFile::Outcome outcome = SettingsFile::update(m_path, section, changes);
     const bool done =

@@ -8,6 +8,8 @@
 #include <QPair>
 #include <QString>
 
+class QSettings;
+
 namespace zuno {
 
 // What the settings file holds for the start-up, read into the tool's own terms.
@@ -58,7 +60,8 @@ class Settings
     bool storePortEntry(int port, const QString& device);
     bool removePortEntry(int port);
 
-    // "Log": the file the session log goes to; empty for none.
+    // "Log": the file the session log goes to, "~" or "$HOME" at its start standing for the home
+    // folder; empty for none.
     QString logFile() const;
 
     // Any section and key: the stored text, or defaultText when it is missing. A value that the
@@ -74,9 +77,11 @@ class Settings
 
   private:
     bool change(const QString& section, const QList<Entry>& entries, bool removing);
+    void takeValues(const QSettings& store);
 
     QString m_path;
     bool m_tooLarge = false;
+    QByteArray m_text;                // the file as last read
     QHash<QString, QString> m_values; // "section/key" to the stored text
 };
 

@@ -54,8 +54,8 @@ class TestSettings : public QObject
         QTest::newRow("quoted blank, a list")
             << QByteArray("ComPort=\" 7\"\nBaudRate=96, 192\nADRESS=AFFF") << 7 << 9600
             << QByteArray("AFFF");
-        QTest::newRow("speed in bit/s is no code") << QByteArray("BaudRate=9600") << 0 << 19200
-                                                  << QByteArray();
+        QTest::newRow("speed in bit/s is no code")
+            << QByteArray("BaudRate=9600") << 0 << 19200 << QByteArray();
         QTest::newRow("352 would wrap to 96 in 8 bits")
             << QByteArray("ComPort=16\nBaudRate=352\nADRESS=A005") << 0 << 19200 << QByteArray();
         QTest::newRow("huge numbers, lower case address")
@@ -75,14 +75,31 @@ class TestSettings : public QObject
         QCOMPARE(stored.address, address);
     }
 
+    // The session log's file, written by hand, may start from the home folder as in a shell.
+    void logFileFromTheHomeFolder()
+    {
+        const QString home = QDir::homePath();
+        const QList<std::pair<QByteArray, QString>> rows{{"~/zuno.log", home + "/zuno.log"},
+                                                         {"$HOME/logs/a", home + "/logs/a"},
+                                                         {"${HOME}/b", home + "/b"},
+                                                         {" /var/log/zuno ", "/var/log/zuno"},
+                                                         {"~other/c", "~other/c"},
+                                                         {"$HOMEX/d", "$HOMEX/d"},
+                                                         {"logs/~/e", "logs/~/e"}};
+        for (const auto& [written, path] : rows) {
+            TempStore::writeRaw("[Log]\nFile=" + written + '\n');
+            QCOMPARE(Settings().logFile(), path);
+        }
+    }
+
     // What the typed writers store is what the panel reads back, in the file's own codes.
     void typedWritesReadBack()
     {
         Settings settings;
         QVERIFY(settings.storePortChoice({12, 9600}) && settings.storeAddress("A002"));
         QVERIFY(settings.storePortEntry(3, " /dev/ttyACM0 "));
-        QCOMPARE(TempStore::readRaw(),
-                 "[StartUP]\nComPort=12\nBaudRate=96\nADRESS=A002\n\n[Ports]\nCOM3=\" /dev/ttyACM0 \"\n");
+        QCOMPARE(TempStore::readRaw(), "[StartUP]\nComPort=12\nBaudRate=96\nADRESS=A002\n\n[Ports]"
+                                       "\nCOM3=\" /dev/ttyACM0 \"\n");
         QCOMPARE(settings.portEntry(3), QStringLiteral("/dev/ttyACM0"));
         QVERIFY(settings.storePortChoice({12, 19200}));
         const zuno::StoredStartUp stored = Settings().startUp();
@@ -134,7 +151,8 @@ class TestSettings : public QObject
         QFETCH(QByteArray, after);
         TempStore::writeRaw(before);
         const QString section = key.startsWith("COM") ? "Ports" : "StartUP";
-        QVERIFY(text.isNull() ? Settings().remove(section, key) : Settings().store(section, {{key, text}}));
+        QVERIFY(text.isNull() ? Settings().remove(section, key)
+                              : Settings().store(section, {{key, text}}));
         QCOMPARE(TempStore::readRaw(), after);
         QCOMPARE(Settings().text(section, key, "missing"), text.isNull() ? "missing" : text);
     }
