@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "core/commandextraction.h"
 #include "core/panellayout.h"
 #include "core/storednumber.h"
 #include "links/portinventory.h"
@@ -68,7 +69,12 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
     const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("file"));
     const QCommandLineOption listPorts(QStringLiteral("list-ports"));
     const QCommandLineOption map(QStringLiteral("map"), {}, QStringLiteral("mapping"));
-    parser.addOptions({help, version, port, baud, address, log, listPorts, map});
+    const QCommandLineOption send(QStringLiteral("send"), {}, QStringLiteral("command"));
+    const QCommandLineOption status(QStringLiteral("status"));
+    const QCommandLineOption replyMs(QStringLiteral("reply-ms"), {}, QStringLiteral("ms"));
+    const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("format"));
+    parser.addOptions(
+        {help, version, port, baud, address, log, listPorts, map, send, status, replyMs, format});
     for (const char* name : kQtOptionsWithValue)
         parser.addOption({QString::fromLatin1(name), {}, QStringLiteral("value")});
     for (const char* name : kQtFlags)
@@ -90,20 +96,27 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
         return line;
     }
 
-    if (parser.isSet(port)) {
-        const QString value = parser.value(port);
+    const QStringList portValues = parser.values(port);
+    for (const QString& value : portValues) {
+        CommandLine::Port named;
+        named.given = value;
         const int number = comNumberOf(value);
         if (number >= 0) {
             if (!isValidPortNumber(number))
                 return failure(QStringLiteral("--port %1: a COM number is 1 to 15").arg(value));
-            line.startUp.port = std::int16_t(number);
+            named.port = std::int16_t(number);
         } else {
-            line.startUp.device = deviceOf(value);
-            if (line.startUp.device.isEmpty())
+            named.device = deviceOf(value);
+            if (named.device.isEmpty())
                 return failure(QStringLiteral("--port %1: not a COM number (1 to 15), a device "
-                                              "path or tcp://HOST:PORT")
+                                              "path, tcp://HOST:PORT or rfc2217://HOST:PORT")
                                    .arg(quoted(value)));
         }
+        line.ports << named;
+    }
+    if (!line.ports.isEmpty()) {
+        line.startUp.port = line.ports.constFirst().port;
+        line.startUp.device = line.ports.constFirst().device;
     }
     if (parser.isSet(baud)) {
         const QString value = parser.value(baud);
@@ -113,17 +126,20 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
             return failure(
                 QStringLiteral("--baud %1: the speed is 9600 or 19200").arg(quoted(value)));
     }
-    if (parser.isSet(address)) {
-        const QString value = parser.value(address);
+    for (const QString& value : parser.values(address)) {
+        std::optional<QByteArray> prefix;
         for (const AddressOptionSpec& option : addressOptions()) {
             if (value.compare(QLatin1String(option.caption), Qt::CaseInsensitive) == 0)
-                line.startUp.address = QByteArray(option.prefix);
+                prefix = QByteArray(option.prefix);
         }
-        if (!line.startUp.address)
+        if (!prefix)
             return failure(QStringLiteral("--address %1: the address is SINGLE, ALL, 001, 002, "
                                           "003 or 004")
                                .arg(quoted(value)));
+        line.addresses << *prefix;
     }
+    if (!line.addresses.isEmpty())
+        line.startUp.address = line.addresses.constFirst();
     if (parser.isSet(map)) {
         const QString value = parser.value(map);
         const qsizetype equals = value.indexOf(u'=');
@@ -137,12 +153,74 @@ CommandLine parseCommandLine(const QStringList& arguments, const Settings& setti
                                .arg(quoted(value)));
         if (line.mapDevice.isEmpty())
             return failure(QStringLiteral("--map %1: the device is missing or no "
-                                          "tcp://HOST:PORT")
+                                          "tcp://HOST:PORT or rfc2217://HOST:PORT")
                                .arg(quoted(value)));
     }
     line.listPorts = parser.isSet(listPorts);
     if (line.listPorts || line.mapPort != 0)
         line.action = CommandLine::Action::Ports;
+    line.platform = parser.value(QStringLiteral("platform"));
+
+    // The headless commands.
+    line.commands = parser.values(send);
+    for (const QString& command : std::as_const(line.commands)) {
+        if (commandTextOf(command).isEmpty())
+            return failure(QStringLiteral("--send %1: the command is empty").arg(quoted(command)));
+    }
+    const bool sending = !line.commands.isEmpty();
+    const bool reading = parser.isSet(status);
+    const QString headlessName = sending ? QStringLiteral("--send") : QStringLiteral("--status");
+    if (sending && reading)
+        return failure(QStringLiteral("--send and --status: give one of them"));
+    if ((sending || reading) && line.action == CommandLine::Action::Ports)
+        return failure(
+            QStringLiteral("%1 does not combine with --list-ports or --map").arg(headlessName));
+    if (!sending && !reading) {
+        for (const QCommandLineOption* only : {&replyMs, &format}) {
+            if (parser.isSet(*only))
+                return failure(QStringLiteral("--%1 goes with --send or --status")
+                                   .arg(only->names().constFirst()));
+        }
+    }
+    if (!reading) {
+        if (line.ports.size() > 1)
+            return failure(QStringLiteral("--port is given %1 times: only --status reads "
+                                          "several ports")
+                               .arg(line.ports.size()));
+        if (line.addresses.size() > 1)
+            return failure(QStringLiteral("--address is given %1 times: only --status reads "
+                                          "several projectors")
+                               .arg(line.addresses.size()));
+    } else if (line.addresses.contains(QByteArray("AFFF"))) {
+        return failure(QStringLiteral("--status --address ALL: a broadcast gets no answer; name "
+                                      "the projectors (SINGLE, 001 to 004)"));
+    }
+    if (parser.isSet(replyMs)) {
+        bool ok = false;
+        line.replyMs = parser.value(replyMs).toInt(&ok);
+        if (!ok || line.replyMs < 1 || line.replyMs > kMaxReplyMs)
+            return failure(QStringLiteral("--reply-ms %1: a time from 1 to %2 ms")
+                               .arg(quoted(parser.value(replyMs)))
+                               .arg(kMaxReplyMs));
+    }
+    if (parser.isSet(format)) {
+        const QString value = parser.value(format);
+        if (value == QLatin1String("text"))
+            line.format = CommandLine::Format::Text;
+        else if (value == QLatin1String("json"))
+            line.format = CommandLine::Format::Json;
+        else if (value == QLatin1String("csv") && reading)
+            line.format = CommandLine::Format::Csv;
+        else
+            return failure(QStringLiteral("--format %1: %2 writes %3")
+                               .arg(quoted(value), headlessName,
+                                    reading ? QStringLiteral("text, json or csv")
+                                            : QStringLiteral("text or json")));
+    }
+    if (sending)
+        line.action = CommandLine::Action::Send;
+    else if (reading)
+        line.action = CommandLine::Action::Status;
 
     line.sessionLogFile = parser.isSet(log) ? parser.value(log) : settings.logFile();
     if (parser.isSet(log) && line.sessionLogFile.isEmpty())
@@ -158,18 +236,34 @@ QString versionText()
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: zuno [options]\n"
+        "Usage: zuno [--port N|DEVICE] [--baud 9600|19200] [--address A] [--log FILE]\n"
+        "       zuno --send COMMAND [--send COMMAND ...] [--port P] [--baud B] [--address A]\n"
+        "            [--reply-ms MS] [--format text|json] [--log FILE]\n"
+        "       zuno --status [--port P ...] [--address A ...] [--reply-ms MS]\n"
+        "            [--format text|json|csv] [--log FILE]\n"
+        "       zuno --list-ports | --map COMn=DEVICE | --help | --version\n"
         "Controls and tests a data projector over an RS-232C serial line.\n"
-        "Without options the panel opens the port, speed and address of the last run.\n"
+        "Without --send or --status the panel opens the port, speed and address of the last\n"
+        "run; --send and --status need no display and print their results instead.\n"
         "\n"
         "Options:\n"
-        "  --port N|DEVICE      open COM N (1 to 15), or DEVICE (a device path or\n"
-        "                       tcp://HOST:PORT), for this run; nothing is stored\n"
+        "  --port N|DEVICE      open COM N (1 to 15), or DEVICE (a device path,\n"
+        "                       tcp://HOST:PORT or rfc2217://HOST:PORT), for this run;\n"
+        "                       nothing is stored\n"
         "  --baud 9600|19200    the line speed for this run; nothing is stored\n"
-        "  --address ADDRESS    SINGLE, ALL, 001, 002, 003 or 004 for this run; stored on\n"
-        "                       closing only once another address is picked in the panel\n"
+        "  --address ADDRESS    SINGLE, ALL, 001, 002, 003 or 004 for this run; the panel\n"
+        "                       stores it on closing only once another address is picked\n"
         "  --log FILE           write the session log to FILE (default: [Log] File in the\n"
         "                       settings file)\n"
+        "  --send COMMAND       send COMMAND (as the console takes it: \"CR0\", \"C00\",\n"
+        "                       \"CF BRIGHT UP\"; [CR] at its end optional) and print the\n"
+        "                       reply, one line per command; repeat for more commands\n"
+        "  --status             read STATUS, INPUT MODE, LAMP TIME, SETTING and TEMP from\n"
+        "                       every projector on every --port (side by side) and --address\n"
+        "                       (one after the other), one line per projector\n"
+        "  --reply-ms MS        wait up to MS ms for each reply (default 1000)\n"
+        "  --format FORMAT      text (default), json (one object a line) or, for --status,\n"
+        "                       csv (with a header line)\n"
         "  --list-ports         list COM1 to COM15 with their devices, and the serial\n"
         "                       devices present with the COM number that reaches each\n"
         "  --map COMn=DEVICE    name DEVICE as COM n in the [Ports] section of the settings\n"
@@ -178,9 +272,12 @@ QString helpText()
         "  --version            show the version\n"
         "\n"
         "Qt's own options (-platform, -style ...) are accepted.\n"
-        "Settings file: $XDG_CONFIG_HOME/ZUNO.conf (default ~/.config/ZUNO.conf).\n"
-        "Exit status: 0 on success, 1 when the settings file cannot be written, 2 for a bad\n"
-        "option or value.\n");
+        "Settings file: $XDG_CONFIG_HOME/ZUNO.conf (default ~/.config/ZUNO.conf); --send and\n"
+        "--status read it and never write it.\n"
+        "Exit status: 0 on success (every command answered; a broadcast to ALL expects no\n"
+        "answer); 1 when a port could not be opened, the settings file cannot be written, or\n"
+        "the panel has no display; 2 for a bad option or value; 3 when a command or projector\n"
+        "did not answer; 130 when ended by a signal.\n");
 }
 
 PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings)

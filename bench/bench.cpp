@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -424,6 +425,98 @@ void startUp(const QString& panelProgram, const QString& bareProgram, int runs)
     }
 }
 
+// Runs a program to its end; its wall time in ms, from the start to the end of its process.
+double wallTime(const QString& program, const QStringList& arguments, int exitCode)
+{
+    QProcess child;
+    child.setStandardOutputFile(QProcess::nullDevice());
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const std::int64_t start = monotonicNs();
+    child.start(program, arguments);
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != exitCode)
+        qFatal("%s %s did not end with %d", qPrintable(program), qPrintable(arguments.join(u' ')),
+               exitCode);
+    return double(monotonicNs() - start) / kNsPerMs;
+}
+
+// 6. A one-shot `zuno --send CR0` against a minimal Qt Core + Qt Serial Port program that makes
+// the same exchange, side by side against one simulator, alternating.
+void oneShot(const QString& zuno, const QString& minimal, const QString& simulator, int runs)
+{
+    QTemporaryDir dir;
+    SimProcess sim(simulator, dir.filePath(QStringLiteral("line")),
+                   dir.filePath(QStringLiteral("line.log")), {});
+    if (!sim.waitUntilReady())
+        qFatal("the simulator did not start");
+    const QString device = sim.linkPath();
+    const QStringList send{QStringLiteral("--port"), device, QStringLiteral("--send"),
+                           QStringLiteral("CR0")};
+    // One unmeasured run each fills the page cache.
+    wallTime(minimal, {device}, 0);
+    wallTime(zuno, send, 0);
+    std::vector<double> minimalMs, zunoMs, ratios;
+    for (int i = 0; i < runs; ++i) {
+        minimalMs.push_back(wallTime(minimal, {device}, 0));
+        zunoMs.push_back(wallTime(zuno, send, 0));
+        ratios.push_back(zunoMs.back() / minimalMs.back());
+    }
+    addRow(QStringLiteral("one-shot, minimal Qt program"), summarize(minimalMs),
+           QStringLiteral("ms"), QStringLiteral("(the floor)"), true, false);
+    const Summary ratio = summarize(ratios);
+    addRow(QStringLiteral("one-shot, zuno --send CR0"), summarize(zunoMs), QStringLiteral("ms"),
+           QStringLiteral("<= 1.3 x floor (%1 x)").arg(ratio.median, 0, 'f', 2),
+           ratio.median <= 1.3);
+    addRow(QStringLiteral("  the ratio of each pair"), ratio, QStringLiteral("x"), QString(), true,
+           false);
+    sim.stop();
+}
+
+// 7. zuno --status over 1 and 16 serial device servers (simulators over TCP): the lines are
+// swept side by side, so 16 should take about as long as the slowest one.
+void sweep(const QString& zuno, const QString& simulator, int runs)
+{
+    constexpr int kServers = 16;
+    std::vector<std::unique_ptr<QProcess>> servers;
+    QStringList ports;
+    for (int i = 0; i < kServers; ++i) {
+        auto server = std::make_unique<QProcess>();
+        server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server->start(simulator, {QStringLiteral("--tcp"), QStringLiteral("0")});
+        while (!server->canReadLine()) {
+            if (!server->waitForReadyRead(20000))
+                qFatal("a simulator did not start");
+        }
+        ports << QString::fromLatin1(server->readLine().trimmed());
+        servers.push_back(std::move(server));
+    }
+    const auto status = [&](int count) {
+        QStringList arguments{QStringLiteral("--status"), QStringLiteral("--address"),
+                              QStringLiteral("SINGLE")};
+        for (int i = 0; i < count; ++i)
+            arguments << QStringLiteral("--port") << ports[i];
+        return wallTime(zuno, arguments, 0);
+    };
+    status(1);
+    status(kServers);
+    std::vector<double> one, all;
+    for (int i = 0; i < runs; ++i) {
+        one.push_back(status(1));
+        all.push_back(status(kServers));
+    }
+    const Summary single = summarize(one);
+    const Summary sixteen = summarize(all);
+    addRow(QStringLiteral("--status, 1 server over TCP"), single, QStringLiteral("ms"),
+           QStringLiteral("(one line)"), true, false);
+    const double ratio = sixteen.median / single.median;
+    addRow(QStringLiteral("--status, 16 servers over TCP"), sixteen, QStringLiteral("ms"),
+           QStringLiteral("<= 2 x one line (%1 x)").arg(ratio, 0, 'f', 2), ratio <= 2.0);
+    for (const auto& server : servers) {
+        server->terminate();
+        server->waitForFinished(10000);
+    }
+}
+
 // 5. The panel's CPU share while a simulator streams noise at the full 19200 bit/s.
 void flood(const QString& simulator, int seconds)
 {
@@ -480,6 +573,39 @@ void flood(const QString& simulator, int seconds)
 
 } // namespace
 
+// 6. A device that goes and comes back at the same path, as a re-plugged adapter's by-id link
+// does: from the moment its path is back to the panel's line open again, without a click. The
+// simulator hangs up after each answered STATUS and is back 1.5 s later, well after the panel
+// has noticed the loss, so the return is seen as it happens.
+void deviceReturn(const QString& simulator, int cycles)
+{
+    QTemporaryDir dir;
+    SimProcess sim(simulator, dir.filePath(QStringLiteral("back")),
+                   dir.filePath(QStringLiteral("back.log")),
+                   {QStringLiteral("--hangup-after"), QStringLiteral("1"),
+                    QStringLiteral("--reopen-after-ms"), QStringLiteral("1500")});
+    if (!sim.waitUntilReady())
+        qFatal("the simulator did not start");
+    std::unique_ptr<Panel> started = startPanel(10, sim.linkPath(), "96");
+    Panel& panel = *started;
+    Link& link = panel.session.link();
+    std::vector<double> samples;
+    for (int i = 0; i < cycles; ++i) {
+        QTest::mouseClick(panel.button(PanelButton::Status), Qt::LeftButton);
+        if (!spinUntil([&] { return !link.isOpen(); }, 5000) ||
+            !spinUntil([&] { return QFileInfo::exists(sim.linkPath()); }, 5000))
+            qFatal("the simulator's line did not go and come back");
+        QElapsedTimer back;
+        back.start();
+        if (!spinUntil([&] { return link.isOpen(); }, 5000))
+            qFatal("the panel did not reopen its line");
+        samples.push_back(double(back.nsecsElapsed()) / 1e6);
+    }
+    const Summary s = summarize(samples);
+    addRow(QStringLiteral("device back to line open"), s, QStringLiteral("ms"),
+           QStringLiteral("max < 1000"), s.max < 1000.0);
+}
+
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -503,7 +629,15 @@ int main(int argc, char* argv[])
     const auto replies = number("replies", "Replies timed to the status line.", 500);
     const auto repeats = number("repeats", "Repeats of the held button.", 300);
     const auto starts = number("starts", "Start-ups of each program.", 10);
+    const auto oneShots = number("one-shots", "Runs of each one-shot program.", 20);
+    const auto sweeps = number("sweeps", "Runs of each --status sweep.", 5);
     const auto floodSeconds = number("flood-s", "Seconds of each flood measurement.", 15);
+    const auto returns = number("returns", "Returns of a device that went away.", 10);
+    QCommandLineOption only(QStringLiteral("only"),
+                            QStringLiteral("Measure only these parts, separated by commas: "
+                                           "panel, tcp, start-up, one-shot, sweep, flood, return."),
+                            QStringLiteral("PARTS"));
+    parser.addOption(only);
     QCommandLineOption simulator(QStringLiteral("simulator"), QStringLiteral("The simulator."),
                                  QStringLiteral("PATH"),
                                  QDir(here).filePath(QStringLiteral("../sim/zuno-projector-sim")));
@@ -521,8 +655,12 @@ int main(int argc, char* argv[])
                    QGuiApplication::platformName()));
     print(QString());
     print(tableHeader());
+    const QStringList parts = parser.value(only).split(u',', Qt::SkipEmptyParts);
+    const auto wanted = [&](const char* part) {
+        return parts.isEmpty() || parts.contains(QLatin1String(part));
+    };
 
-    {
+    if (wanted("panel")) {
         Pty pty;
         std::unique_ptr<Panel> panel = startPanel(8, pty.slavePath(), "96");
         panel->exchange().setAddress(kAddress);
@@ -531,7 +669,7 @@ int main(int argc, char* argv[])
         repeatCadence(*panel, pty, value(repeats));
         timerFloor(value(repeats));
     }
-    {
+    if (wanted("tcp")) {
         // The same panel reaching its projector through a serial device server on this machine:
         // the benchmark is the server.
         const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -555,9 +693,19 @@ int main(int argc, char* argv[])
         ::close(connection);
         ::close(server);
     }
-    startUp(QDir(here).filePath(QStringLiteral("zuno_bench_panel")),
-            QDir(here).filePath(QStringLiteral("zuno_bench_bare")), value(starts));
-    flood(parser.value(simulator), value(floodSeconds));
+    if (wanted("start-up"))
+        startUp(QDir(here).filePath(QStringLiteral("zuno_bench_panel")),
+                QDir(here).filePath(QStringLiteral("zuno_bench_bare")), value(starts));
+    const QString zuno = QDir(here).filePath(QStringLiteral("../app/zuno"));
+    if (wanted("one-shot"))
+        oneShot(zuno, QDir(here).filePath(QStringLiteral("zuno_bench_oneshot")),
+                parser.value(simulator), value(oneShots));
+    if (wanted("sweep"))
+        sweep(zuno, parser.value(simulator), value(sweeps));
+    if (wanted("flood"))
+        flood(parser.value(simulator), value(floodSeconds));
+    if (wanted("return"))
+        deviceReturn(parser.value(simulator), value(returns));
 
     int met = 0;
     int targets = 0;

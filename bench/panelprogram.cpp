@@ -1,20 +1,10 @@
-// The panel program's start-up, exactly as the tool starts, reporting when its window is
-// painted: the subject of the start-up measurement.
+// The zuno program's start-up exactly as it runs (the command line read, the panel loaded from its
+// module), reporting when the panel window is painted: the subject of the start-up measurement.
+#include "app/program.h"
 #include "bench/shownprobe.h"
-#include "session/session.h"
-#include "settings/settings.h"
-#include "ui/panelwindow.h"
-
-#include <QApplication>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    zuno::Settings settings;
-    zuno::Session session(settings);
-    zuno::PanelWindow window(session);
-    zuno::bench::reportWhenShown(window);
-    session.start();
-    return app.exec();
+    return zuno::runProgram(argc, argv,
+                            [](QObject& window) { zuno::bench::reportWhenShown(window); });
 }

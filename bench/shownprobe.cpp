@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QWidget>
 
 #include <cstdio>
 #include <unistd.h>
@@ -41,7 +40,7 @@ class FirstPaint : public QObject
 };
 } // namespace
 
-void reportWhenShown(QWidget& window)
+void reportWhenShown(QObject& window)
 {
     window.installEventFilter(new FirstPaint(&window));
 }

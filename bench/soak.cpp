@@ -507,6 +507,9 @@ int main(int argc, char* argv[])
     Settings settings;
     Session session(settings);
     auto window = std::make_unique<PanelWindow>(session);
+    // The soak moves the link between the simulators' ports and reopens it itself; the panel's
+    // own reconnecting would reopen the start-up's port instead.
+    session.setReconnectEnabled(false);
     session.start();
     if (!QTest::qWaitForWindowExposed(window.get()) || !session.link().isOpen()) {
         std::fputs("zuno_soak: the panel did not start\n", stderr);

@@ -6,6 +6,8 @@
 #include "core/replycollection.h"
 #include "core/replydecoder.h"
 
+#include <utility>
+
 namespace zuno {
 
 Exchange::Exchange(Link& link, QObject* parent) : QObject(parent), m_link(link)
@@ -33,6 +35,7 @@ Exchange::Exchange(Link& link, QObject* parent) : QObject(parent), m_link(link)
     }
     connect(&m_link, &Link::received, this, &Exchange::receive);
     connect(&m_link, &Link::lost, this, &Exchange::portLost);
+    connect(&m_link, &Link::opened, this, &Exchange::portOpened);
 }
 
 void Exchange::transmit(QByteArrayView command)
@@ -71,7 +74,7 @@ void Exchange::endHold()
     m_replyTimer.stop();
     m_displayClearTimer.start();
     setTxd({});
-    setRxd({});
+    clearRxd();
     setReplyIntervals(kAfterHoldReplyMs, kAfterHoldDisplayClearMs);
     m_collection.clear();
     m_holding = false;
@@ -98,6 +101,11 @@ void Exchange::startUpCompleted()
     m_heldRepeatKey = 0;
     m_awaitingReply = false;
     m_collection.clear();
+}
+
+void Exchange::setReplyWindow(int replyMs)
+{
+    setReplyIntervals(replyMs, replyMs + (kDisplayClearMs - kReplyMs));
 }
 
 void Exchange::restoreRepeatInterval()
@@ -132,17 +140,18 @@ void Exchange::replyTimerFired()
     }
     m_replyTimer.stop();
     setLegends(false, false, false);
-    m_collection.clear();
+    const QByteArray collected = std::exchange(m_collection, {});
     m_awaitingReply = false;
+    emit replyWindowClosed(collected);
 }
 
 void Exchange::displayClearTimerFired()
 {
     setTxd({});
-    setRxd({});
+    clearRxd();
     setStatus({});
     m_displayClearTimer.stop();
-    m_portClosedShown = false;
+    m_portClosedShown = m_lineAway;
 }
 
 void Exchange::send(QByteArrayView text)
@@ -189,12 +198,30 @@ void Exchange::receive(const QByteArray& bytes)
         setStatus(update.text);
     else if (update.kind == StatusLineUpdate::Kind::Append)
         setStatus(m_status + update.text);
+    if (m_collection.endsWith('\r') || m_collection.endsWith('\x06'))
+        emit replyCompleted(m_collection);
 }
 
 void Exchange::portLost()
 {
     setRxd(QString::fromLatin1(kPortClosedMark));
     m_portClosedShown = true;
+    m_lineAway = true;
+}
+
+// The line that went away is open again: said until the next clearing, which starts now.
+void Exchange::portOpened()
+{
+    if (!std::exchange(m_lineAway, false))
+        return;
+    m_portClosedShown = false;
+    setRxd(QString::fromLatin1(kPortOpenMark));
+    m_displayClearTimer.start();
+}
+
+void Exchange::clearRxd()
+{
+    setRxd(m_lineAway ? QString::fromLatin1(kPortClosedMark) : QString());
 }
 
 void Exchange::setTxd(const QString& text)

@@ -12,8 +12,11 @@ class Link;
 
 // What the RxD line shows when a reply window closes with nothing received.
 inline constexpr char kNoReplyMark[] = " X X X X ";
-// What the RxD line shows when a command could not go out or the line went away.
+// What the RxD line shows when a command could not go out or the line went away. After the line
+// went away it stays until the line is open again.
 inline constexpr char kPortClosedMark[] = " PORT CLOSED ";
+// What the RxD line shows, until the next clearing, when a line that went away is open again.
+inline constexpr char kPortOpenMark[] = " PORT OPEN ";
 
 // One exchange with the projector: every command goes out here, behind the address prefix, and
 // every reply comes back here. It keeps the traffic readable (the TxD and RxD lines, the
@@ -60,6 +63,9 @@ class Exchange : public QObject
     void consoleClosed();
     // The port opened at start-up: the working intervals and a fresh exchange.
     void startUpCompleted();
+    // A reply window of `replyMs` from the next transmission on, the display clearing as long
+    // after it as the working intervals have it (a script's --reply-ms for a slow projector).
+    void setReplyWindow(int replyMs);
     // The repeat timer back to its resting interval ("On" of the MENU group does this).
     void restoreRepeatInterval();
     // The panel is closing: the timers stop, so nothing more is sent, marked or cleared.
@@ -99,6 +105,12 @@ class Exchange : public QObject
     // A reply decoded into status-line words: the words it gave, also when the status line
     // already showed them or shows them after earlier ones.
     void replyDecoded(const QString& text);
+    // The reply collected so far is whole: it ends in an ACK or a CR. A caller that waits for
+    // one reply need not wait for the reply window to close.
+    void replyCompleted(const QByteArray& reply);
+    // The reply window closed: what was collected in it (empty when nothing came), before the
+    // collection is emptied.
+    void replyWindowClosed(const QByteArray& collected);
     // A reply window closed with nothing received: the RxD line shows the no-reply mark.
     void noReply();
 
@@ -106,6 +118,9 @@ class Exchange : public QObject
     void send(QByteArrayView text);
     void receive(const QByteArray& bytes);
     void portLost();
+    void portOpened();
+    // Empties the RxD line; while the line is away its mark stays.
+    void clearRxd();
     void setTxd(const QString& text);
     void setRxd(const QString& text);
     void setStatus(const QString& text);
@@ -125,6 +140,8 @@ class Exchange : public QObject
     int m_heldRepeatKey = 0; // 0: no hold for the repeat timer to send
     // The RxD line says the port is closed: a closing reply window leaves it standing.
     bool m_portClosedShown = false;
+    // The line went away and is not open again yet.
+    bool m_lineAway = false;
 
     QString m_txd;
     QString m_rxd;

@@ -38,6 +38,10 @@ class Link : public QObject
     void lost();
     // close() closed the open line (never for a line that was lost or not open).
     void closed();
+    // Something about the line the operator should know, in words a technician can act on (a
+    // serial device server that speaks another protocol than its entry says, or turned the
+    // connection away). A failed open gives its reason in openFailed() as well.
+    void notice(const QString& text);
 };
 
 // Opens the link and runs exactly one of the two answers, in `context`, once the link has given

@@ -1,5 +1,7 @@
 #include "core/replydecoder.h"
 
+#include "core/echorendering.h"
+
 #include <algorithm>
 #include <span>
 
@@ -112,7 +114,108 @@ StatusLineUpdate decodeTemperatures(QStringView echo)
     return {StatusLineUpdate::Kind::Replace, text};
 }
 
+// A figure of a reply as a number: an optional sign, digits, at most one decimal point, nothing
+// else (the status line shows any characters; a script must not read letters as a value).
+std::optional<double> figureOf(QByteArrayView text)
+{
+    bool ok = false;
+    const QByteArray figure = text.toByteArray();
+    static constexpr QByteArrayView kAllowed = "+-.0123456789";
+    for (const char c : figure) {
+        if (!kAllowed.contains(c))
+            return std::nullopt;
+    }
+    const double value = figure.toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
 } // namespace
+
+QByteArrayView readCommandText(ReadCommand command)
+{
+    switch (command) {
+    case ReadCommand::Status:
+        return kStatusCommand;
+    case ReadCommand::Input:
+        return kInputCommand;
+    case ReadCommand::LampHours:
+        return kLampHoursCommand;
+    case ReadCommand::Setting:
+        return kReversalCommand;
+    case ReadCommand::Temperatures:
+        return kTemperatureCommand;
+    }
+    return {};
+}
+
+QString readCommandName(ReadCommand command)
+{
+    switch (command) {
+    case ReadCommand::Status:
+        return QStringLiteral("STATUS");
+    case ReadCommand::Input:
+        return QStringLiteral("INPUT MODE");
+    case ReadCommand::LampHours:
+        return QStringLiteral("LAMP TIME");
+    case ReadCommand::Setting:
+        return QStringLiteral("SETTING");
+    case ReadCommand::Temperatures:
+        return QStringLiteral("TEMP");
+    }
+    return {};
+}
+
+TypedReading decodeTypedReply(ReadCommand command, QByteArrayView reply)
+{
+    TypedReading reading;
+    const QString echo = renderEcho(reply).text;
+    const auto unexpected = [&] {
+        reading.error =
+            QStringLiteral("unexpected reply to %1:%2")
+                .arg(readCommandName(command), reply.isEmpty() ? QStringLiteral(" (none)") : echo);
+        return reading;
+    };
+    // The pattern tables read the reply's first characters, as the status line does.
+    const auto words = [&](qsizetype width, std::span<const Pattern> table) {
+        const StatusLineUpdate update = matchPrefix(echo, width, table);
+        if (update.kind == StatusLineUpdate::Kind::Unchanged)
+            return unexpected();
+        reading.words = update.text.trimmed();
+        return reading;
+    };
+    switch (command) {
+    case ReadCommand::Status:
+        return words(4, kPowerStatus);
+    case ReadCommand::Input:
+        return words(2, kInput);
+    case ReadCommand::Setting:
+        return words(4, kReversal);
+    case ReadCommand::LampHours: {
+        // Five digits and CR; the status line takes any five characters, a number only digits.
+        if (reply.size() != kLampHoursReplyLength || !reply.endsWith('\r'))
+            return unexpected();
+        for (const char c : reply.first(5)) {
+            if (c < '0' || c > '9')
+                return unexpected();
+        }
+        reading.lampHours = reply.first(5).toByteArray().toInt();
+        return reading;
+    }
+    case ReadCommand::Temperatures: {
+        // Three five-character readings at reply characters 1-5, 7-11 and 13-17, then CR.
+        if (reply.size() != kTemperatureReplyLength || !reply.endsWith('\r'))
+            return unexpected();
+        for (int i = 0; i < 3; ++i) {
+            const std::optional<double> value = figureOf(reply.sliced(6 * i, 5));
+            if (!value)
+                return unexpected();
+            reading.temperatures[std::size_t(i)] = *value;
+        }
+        return reading;
+    }
+    }
+    return unexpected();
+}
 
 StatusLineUpdate decodeReply(QByteArrayView sendText, QStringView echo, qsizetype collected)
 {

@@ -17,6 +17,7 @@ void PortLink::forward(Link& link)
     connect(&link, &Link::received, this, &Link::received);
     connect(&link, &Link::lost, this, &Link::lost);
     connect(&link, &Link::closed, this, &Link::closed);
+    connect(&link, &Link::notice, this, &Link::notice);
 }
 
 void PortLink::open(int port, int bitsPerSecond)

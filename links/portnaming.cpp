@@ -9,6 +9,7 @@ namespace zuno {
 
 namespace {
 constexpr QLatin1StringView kTcpScheme("tcp://");
+constexpr QLatin1StringView kRfc2217Scheme("rfc2217://");
 } // namespace
 
 void PortNaming::mapForThisRun(int port, const QString& device)
@@ -42,7 +43,7 @@ QString PortNaming::deviceFor(int port) const
 
 bool isTcpDevice(const QString& device)
 {
-    return device.startsWith(kTcpScheme);
+    return device.startsWith(kTcpScheme) || device.startsWith(kRfc2217Scheme);
 }
 
 std::optional<TcpAddress> tcpAddressOf(const QString& device)
@@ -55,7 +56,7 @@ std::optional<TcpAddress> tcpAddressOf(const QString& device)
         !url.userInfo().isEmpty() || !(url.path().isEmpty() || url.path() == u'/') ||
         url.hasQuery() || url.hasFragment())
         return std::nullopt;
-    return TcpAddress{url.host(), quint16(port)};
+    return TcpAddress{url.host(), quint16(port), device.startsWith(kRfc2217Scheme)};
 }
 
 } // namespace zuno

@@ -32,18 +32,20 @@ class PortNaming
     QHash<int, QString> m_runMappings;
 };
 
-// A serial device server's raw TCP port, as a "Ports" entry names it: "tcp://HOST:PORT".
+// A serial device server's port, as a "Ports" entry names it: "tcp://HOST:PORT" for a raw TCP
+// port, "rfc2217://HOST:PORT" for one that speaks Telnet with the COM-port option (RFC 2217).
 struct TcpAddress
 {
     QString host;
     quint16 port = 0;
+    bool rfc2217 = false;
 };
 
-// True when the device names a serial device server ("tcp://" in front).
+// True when the device names a serial device server ("tcp://" or "rfc2217://" in front).
 bool isTcpDevice(const QString& device);
 
-// The server's address; none when the device is no "tcp://HOST:PORT" with a port from 1 to
-// 65535 (an IPv6 host in brackets).
+// The server's address; none when the device is no "tcp://HOST:PORT" or "rfc2217://HOST:PORT"
+// with a port from 1 to 65535 (an IPv6 host in brackets).
 std::optional<TcpAddress> tcpAddressOf(const QString& device);
 
 } // namespace zuno

@@ -44,23 +44,30 @@ TcpLink::TcpLink(const PortNaming& naming, QObject* parent) : Link(parent), m_na
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
         refuse(QStringLiteral("timed out: no answer within %1 s").arg(kConnectTimeoutMs / 1000));
     });
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(kSettleMs);
+    connect(&m_settleTimer, &QTimer::timeout, this, &TcpLink::finishOpening);
+    m_negotiationTimer.setSingleShot(true);
+    m_negotiationTimer.setInterval(kNegotiationTimeoutMs);
+    connect(&m_negotiationTimer, &QTimer::timeout, this, &TcpLink::finishOpening);
 }
 
 TcpLink::~TcpLink() = default;
 
-void TcpLink::open(int port, int)
+void TcpLink::open(int port, int bitsPerSecond)
 {
-    if (m_open) {
+    if (m_stage == Stage::Open) {
         emit opened();
         return;
     }
     close();
     m_port = port;
+    m_bitsPerSecond = bitsPerSecond;
     m_address = m_naming.deviceFor(port);
     const std::optional<TcpAddress> server = tcpAddressOf(m_address);
     if (!server) {
         refuse(QStringLiteral("not a serial device server's address; write it as "
-                              "tcp://HOST:PORT"));
+                              "tcp://HOST:PORT or rfc2217://HOST:PORT"));
         return;
     }
     QString error;
@@ -69,18 +76,18 @@ void TcpLink::open(int port, int)
         refuse(QStringLiteral("the network module could not be loaded: ") + error);
         return;
     }
+    if (server->rfc2217)
+        m_telnet.emplace();
     const int attempt = ++m_attempt;
     m_connection.reset(make({
         [this, attempt] { connected(attempt); },
         [this, attempt](TcpConnection::Failure failure, const QString& words) {
             failed(attempt, failure, words);
         },
-        [this, attempt](const QByteArray& bytes) {
-            if (attempt == m_attempt && m_open)
-                emit received(bytes);
-        },
+        [this, attempt](const QByteArray& bytes) { arrived(attempt, bytes); },
         [this, attempt] { lose(attempt); },
     }));
+    m_stage = Stage::Connecting;
     m_connectTimer.start();
     m_connection->connectTo(server->host, server->port);
 }
@@ -88,8 +95,15 @@ void TcpLink::open(int port, int)
 void TcpLink::close()
 {
     ++m_attempt;
-    const bool wasOpen = std::exchange(m_open, false);
+    const bool wasOpen = std::exchange(m_stage, Stage::Closed) == Stage::Open;
     m_connectTimer.stop();
+    m_settleTimer.stop();
+    m_negotiationTimer.stop();
+    m_telnet.reset();
+    m_lineSettingsSent = false;
+    m_early.clear();
+    m_head.clear();
+    m_laterNotices.clear();
     retire();
     if (wasOpen)
         emit closed();
@@ -97,21 +111,27 @@ void TcpLink::close()
 
 bool TcpLink::write(QByteArrayView bytes)
 {
-    return m_open && m_connection->write(bytes);
+    if (m_stage != Stage::Open)
+        return false;
+    return m_telnet ? m_connection->write(m_telnet->encode(bytes)) : m_connection->write(bytes);
 }
 
 void TcpLink::connected(int attempt)
 {
-    if (attempt != m_attempt)
+    if (attempt != m_attempt || m_stage != Stage::Connecting)
         return;
     m_connectTimer.stop();
-    m_open = true;
-    emit opened();
+    m_stage = Stage::Settling;
+    m_settleTimer.start();
+    if (m_telnet) {
+        m_negotiationTimer.start();
+        m_connection->write(m_telnet->start());
+    }
 }
 
 void TcpLink::failed(int attempt, TcpConnection::Failure failure, const QString& systemWords)
 {
-    if (attempt != m_attempt || m_open)
+    if (attempt != m_attempt || m_stage != Stage::Connecting)
         return;
     switch (failure) {
     case TcpConnection::Failure::NameNotFound:
@@ -129,6 +149,81 @@ void TcpLink::failed(int attempt, TcpConnection::Failure failure, const QString&
     }
 }
 
+void TcpLink::arrived(int attempt, const QByteArray& bytes)
+{
+    if (attempt != m_attempt || (m_stage != Stage::Settling && m_stage != Stage::Open))
+        return;
+    QByteArray data = bytes;
+    if (m_telnet) {
+        QByteArray answers;
+        data = m_telnet->decode(bytes, answers);
+        if (!answers.isEmpty())
+            m_connection->write(answers);
+        // RFC 2217: the line is set once the server has agreed to the COM-port option.
+        if (m_telnet->comPort() == TelnetCodec::ComPort::Agreed && !m_lineSettingsSent) {
+            m_lineSettingsSent = true;
+            m_connection->write(TelnetCodec::lineSettings(m_bitsPerSecond));
+        }
+        if (m_stage == Stage::Settling && negotiated())
+            finishOpening();
+    } else if (m_head.size() < 2) {
+        m_head += bytes.left(2 - m_head.size());
+        if (isTelnetNegotiation(m_head)) {
+            const QString entry = m_address.mid(m_address.indexOf(u':'));
+            tell(QStringLiteral("the server's port speaks Telnet/RFC 2217, not raw TCP: map it "
+                                "as rfc2217%1, or set the server's port to raw TCP")
+                     .arg(entry));
+        }
+    }
+    if (attempt != m_attempt || data.isEmpty())
+        return;
+    if (m_stage == Stage::Open)
+        emit received(data);
+    else
+        m_early += data.left(kMaxEarlyBytes - m_early.size());
+}
+
+bool TcpLink::negotiated() const
+{
+    return !m_telnet || !m_negotiationTimer.isActive() ||
+           m_telnet->comPort() == TelnetCodec::ComPort::Refused ||
+           m_telnet->lineSettingsConfirmed();
+}
+
+// Once the connection has held and the line is set (or its time is up), the open answers; what
+// came meanwhile follows.
+void TcpLink::finishOpening()
+{
+    if (m_stage != Stage::Settling || m_settleTimer.isActive() || !negotiated())
+        return;
+    m_negotiationTimer.stop();
+    if (m_telnet && m_telnet->comPort() == TelnetCodec::ComPort::Refused)
+        m_laterNotices << QStringLiteral("the server refused RFC 2217's COM-port option: the line "
+                                         "runs at the speed set on the server");
+    else if (m_telnet && !m_telnet->heardTelnet())
+        m_laterNotices << QStringLiteral("the server did not answer in Telnet: its port may be "
+                                         "raw TCP; map it as tcp%1")
+                              .arg(m_address.mid(m_address.indexOf(u':')));
+    m_stage = Stage::Open;
+    const int attempt = m_attempt;
+    emit opened();
+    if (attempt == m_attempt && !m_early.isEmpty())
+        emit received(std::exchange(m_early, {}));
+    for (const QString& words : std::exchange(m_laterNotices, {})) {
+        if (attempt == m_attempt)
+            tell(words);
+    }
+}
+
+// Said once the open has answered, so that it is not taken for the reason of a failure.
+void TcpLink::tell(const QString& words)
+{
+    if (m_stage == Stage::Open)
+        emit notice(QStringLiteral("COM%1 is %2: %3").arg(m_port).arg(m_address, words));
+    else
+        m_laterNotices << words;
+}
+
 void TcpLink::refuse(const QString& words)
 {
     close();
@@ -136,12 +231,21 @@ void TcpLink::refuse(const QString& words)
 }
 
 // The server closed the connection or it broke: the line is closed once, as for a pulled
-// adapter.
+// adapter. Before the open has answered, the server turned the connection away.
 void TcpLink::lose(int attempt)
 {
-    if (attempt != m_attempt || !m_open)
+    if (attempt != m_attempt)
         return;
-    m_open = false; // lost, not closed
+    if (m_stage == Stage::Settling) {
+        const QString words = QStringLiteral("the server closed the connection at once: it may "
+                                             "be serving another client");
+        emit notice(QStringLiteral("COM%1 is %2: %3").arg(m_port).arg(m_address, words));
+        refuse(words);
+        return;
+    }
+    if (m_stage != Stage::Open)
+        return;
+    m_stage = Stage::Closed; // lost, not closed
     close();
     emit lost();
 }

@@ -9,21 +9,36 @@
 #include "settings/settingsfile.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 namespace zuno {
 
 Session::Session(Settings& settings, std::unique_ptr<Link> link, QObject* parent)
+    : Session(settings, Storing::Allowed, std::move(link), parent)
+{
+}
+
+Session::Session(Settings& settings, Storing storing, std::unique_ptr<Link> link, QObject* parent)
     : QObject(parent), m_settings(settings), m_naming(settings),
-      m_link(link ? std::move(link) : std::make_unique<PortLink>(m_naming)), m_exchange(*m_link)
+      m_link(link ? std::move(link) : std::make_unique<PortLink>(m_naming)), m_exchange(*m_link),
+      m_storing(storing)
 {
     // However the program ends, the closing steps run; they run once.
     if (auto* application = QCoreApplication::instance())
         connect(application, &QCoreApplication::aboutToQuit, this, &Session::end);
+    m_reconnectTimer.setObjectName(QStringLiteral("reconnectTimer"));
+    m_reconnectTimer.setSingleShot(true);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &Session::reconnectTimerFired);
+    connect(m_link.get(), &Link::lost, this, &Session::lineLost);
+    connect(m_link.get(), &Link::notice, this, &Session::tellFromLink);
 }
 
-// The log and the exchange go before the link they listen to.
+// The log and the exchange go before the link they listen to, and nothing the link says while it
+// goes reaches the session's members, which are gone by then.
 Session::~Session()
 {
+    m_link->disconnect(this);
     m_log.reset();
 }
 
@@ -34,10 +49,16 @@ void Session::startLog(const QString& path)
     connect(m_log.get(), &SessionLog::failed, this, &Session::notice);
     if (!m_log->isWriting())
         emit notice(m_log->problem());
+    m_log->setReconnecting(m_reconnecting);
+    // What the operator was told is part of the record.
+    connect(this, &Session::notice, m_log.get(),
+            [log = m_log.get()](const QString& text) { log->record(u"notice", text); });
 }
 
 void Session::start(const StartUpChoice& run)
 {
+    stopReconnecting();
+    m_linkNoticesTold.clear();
     m_settings.reload();
     if (m_settings.isTooLarge()) {
         emit notice(QStringLiteral("%1 is larger than %2 KiB, the most a settings file may have: "
@@ -83,6 +104,8 @@ QString Session::portDescription() const
 
 void Session::beginPortChange()
 {
+    stopReconnecting();
+    m_linkNoticesTold.clear();
     giveUpOpening();
     if (m_link->isOpen())
         m_link->close();
@@ -98,6 +121,7 @@ void Session::choosePort(PortChoice choice)
 
 void Session::applyPortChoice()
 {
+    stopReconnecting();
     const PortChoice choice = m_choice;
     if (!isValidPortNumber(choice.port)) {
         emit portChangeFailed(
@@ -112,7 +136,7 @@ void Session::applyPortChoice()
         [this, choice] {
             // Port and speed in one replacement: a failure cannot leave a new port with an old
             // speed. The port stays open.
-            if (!m_settings.storePortChoice(choice)) {
+            if (m_storing == Storing::Allowed && !m_settings.storePortChoice(choice)) {
                 emit portChangeFailed(
                     QStringLiteral("COM%1 is open, but the choice could not be stored in %2.")
                         .arg(choice.port)
@@ -126,6 +150,7 @@ void Session::applyPortChoice()
 
 void Session::revertPortChoice()
 {
+    stopReconnecting();
     setChoice({m_saved.port, m_choice.bitsPerSecond});
     if (isValidPortNumber(m_choice.port)) {
         setChoice(m_saved);
@@ -157,7 +182,8 @@ void Session::chooseAddress(const QByteArray& prefix)
 void Session::storeAddress()
 {
     // An address the command line chose for this run is not stored unless the operator picks one.
-    if (m_storeAddressOnClose && !m_settings.storeAddress(m_exchange.address()))
+    if (m_storing == Storing::Allowed && m_storeAddressOnClose &&
+        !m_settings.storeAddress(m_exchange.address()))
         emit notice(
             QStringLiteral("the address could not be stored in %1").arg(m_settings.location()));
 }
@@ -168,6 +194,7 @@ void Session::end()
         return;
     // A store that cannot be written must not keep the port busy.
     storeAddress();
+    stopReconnecting();
     giveUpOpening();
     if (m_link->isOpen())
         m_link->close();
@@ -213,6 +240,86 @@ void Session::giveUpOpening()
     delete m_attempt;
     m_link->close();
     emit openingChanged(false);
+}
+
+void Session::setReconnectEnabled(bool enabled)
+{
+    m_reconnectEnabled = enabled;
+    if (!enabled)
+        stopReconnecting();
+}
+
+void Session::lineLost()
+{
+    if (!m_reconnectEnabled || m_ended || !isValidPortNumber(m_choice.port))
+        return;
+    m_reconnecting = true;
+    m_reconnectTried = false;
+    m_reconnectPauseMs = kFirstReconnectPauseMs;
+    if (m_log)
+        m_log->setReconnecting(true);
+    m_reconnectTimer.start(isTcpDevice(m_naming.deviceFor(m_choice.port)) ? m_reconnectPauseMs
+                                                                          : kDeviceCheckMs);
+}
+
+// One attempt to reopen the line, or, for a serial device whose path is still gone, a look at the
+// path; neither sends anything.
+void Session::reconnectTimerFired()
+{
+    m_reconnectTimer.stop();
+    if (!m_reconnecting || isOpening())
+        return;
+    if (m_link->isOpen()) {
+        stopReconnecting();
+        return;
+    }
+    // A device node that is not there ("COMn" on Windows names no file: it is simply tried).
+    const auto deviceGone = [this] {
+        const QString device = m_naming.deviceFor(m_choice.port);
+        return QDir::isAbsolutePath(device) && !QFileInfo::exists(device);
+    };
+    // The first attempt gives the reason the line stays away, for the log; after that a serial
+    // device is tried only once its path is back.
+    if (m_reconnectTried && deviceGone()) {
+        m_reconnectTimer.start(kDeviceCheckMs);
+        return;
+    }
+    m_reconnectTried = true;
+    open(
+        m_choice,
+        [this] {
+            stopReconnecting();
+            emit reconnected();
+        },
+        [this, deviceGone](const QString&) {
+            if (deviceGone()) {
+                m_reconnectTimer.start(kDeviceCheckMs);
+                return;
+            }
+            m_reconnectPauseMs = std::min(2 * m_reconnectPauseMs, kLongestReconnectPauseMs);
+            m_reconnectTimer.start(m_reconnectPauseMs);
+        });
+}
+
+// An attempt under way is given up too: the line must not come back after this.
+void Session::stopReconnecting()
+{
+    m_reconnectTimer.stop();
+    if (!std::exchange(m_reconnecting, false))
+        return;
+    giveUpOpening();
+    if (m_log)
+        m_log->setReconnecting(false);
+}
+
+// What a line says about itself reaches the operator once. An open the operator asked for
+// answers with its own reason, which would say it twice.
+void Session::tellFromLink(const QString& text)
+{
+    if ((isOpening() && !m_reconnecting) || m_linkNoticesTold.contains(text))
+        return;
+    m_linkNoticesTold.insert(text);
+    emit notice(text);
 }
 
 void Session::setChoice(PortChoice choice)

@@ -7,7 +7,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -29,14 +31,34 @@ class Settings;
 //   portChangeFailed() with the reason.
 // - Closing: end() stores the address and closes the port, once, however the program ends (it
 //   also runs when the application's event loop ends).
+// - Reconnecting, when the front end wants it: a line that went away (adapter pulled, server
+//   gone) is opened again by itself, on the same port at the same speed. A serial device is
+//   tried as soon as its path is back; a server's port after a pause that grows from
+//   kFirstReconnectPauseMs to kLongestReconnectPauseMs. Nothing is sent meanwhile. A port change,
+//   closing or a new start-up stops it. The session log records the first failure and each
+//   change of its reason, not every attempt, and the reopening.
 class Session : public QObject
 {
     Q_OBJECT
   public:
+    static constexpr int kFirstReconnectPauseMs = 500;
+    static constexpr int kLongestReconnectPauseMs = 5000;
+    // How often the path of a serial device that went away is looked at.
+    static constexpr int kDeviceCheckMs = 250;
+
     // The session on `settings`, over `link` (by default the port link, which picks a serial port
     // or a serial device server by the COM number's entry).
     explicit Session(Settings& settings, std::unique_ptr<Link> link = {},
                      QObject* parent = nullptr);
+    // Whether the session may write the settings file. A command run from a script reads the
+    // stored choice but never writes, not even an equal value, nor creates the file.
+    enum class Storing
+    {
+        Allowed,
+        Never
+    };
+    Session(Settings& settings, Storing storing, std::unique_ptr<Link> link = {},
+            QObject* parent = nullptr);
     ~Session() override;
 
     Exchange& exchange() { return m_exchange; }
@@ -78,6 +100,15 @@ class Session : public QObject
     void end();
     bool hasEnded() const { return m_ended; }
 
+    // Whether a line that went away is reopened by itself: the panel wants it; a command run from
+    // a script, which must not find its line coming back in the middle, does not (the default).
+    void setReconnectEnabled(bool enabled);
+    // The line went away and the session is trying to reopen it.
+    bool isReconnecting() const { return m_reconnecting; }
+    const QTimer& reconnectTimer() const { return m_reconnectTimer; }
+    // The reconnect timer's tick; public so that a test can fire one without waiting for it.
+    void reconnectTimerFired();
+
   signals:
     // The start-up's port is open.
     void started();
@@ -99,12 +130,17 @@ class Session : public QObject
     void notice(const QString& text);
     // The closing steps ran.
     void ended();
+    // A line that went away is open again by itself.
+    void reconnected();
 
   private:
     void open(PortChoice choice, std::function<void()> onOpened,
               std::function<void(const QString&)> onFailed);
     void giveUpOpening();
     void setChoice(PortChoice choice);
+    void lineLost();
+    void stopReconnecting();
+    void tellFromLink(const QString& text);
 
     Settings& m_settings;
     PortNaming m_naming;
@@ -115,7 +151,14 @@ class Session : public QObject
     PortChoice m_saved;
     QPointer<QObject> m_attempt;       // the open under way, answered in its context
     bool m_storeAddressOnClose = true; // false while the address is the command line's
+    Storing m_storing = Storing::Allowed;
     bool m_ended = false;
+    bool m_reconnectEnabled = false;
+    bool m_reconnecting = false;
+    bool m_reconnectTried = false; // an attempt was made since the line went away
+    int m_reconnectPauseMs = kFirstReconnectPauseMs;
+    QTimer m_reconnectTimer;
+    QSet<QString> m_linkNoticesTold; // since the port was last chosen
 };
 
 } // namespace zuno

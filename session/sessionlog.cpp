@@ -14,8 +14,9 @@ namespace {
 constexpr QIODevice::OpenMode kAppendMode =
     QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
 
-// Free text (a reason, a status, a device path) kept on its own line and in its own field.
-QString oneField(const QString& text)
+} // namespace
+
+QString SessionLog::oneField(const QString& text)
 {
     QString field = text.trimmed();
     for (QChar& c : field) {
@@ -24,8 +25,6 @@ QString oneField(const QString& text)
     }
     return field;
 }
-
-} // namespace
 
 SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
                        PortDescriber describePort, qint64 maxFileBytes, QObject* parent)
@@ -50,10 +49,14 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
             return;
         m_openPort = currentPort();
         m_portOpen = true;
-        log(u"opened");
+        log(m_reconnecting ? u"reopened" : u"opened");
     });
-    connect(&link, &Link::openFailed, this,
-            [this](const QString& reason) { log(u"open-failed", oneField(reason)); });
+    connect(&link, &Link::openFailed, this, [this](const QString& reason) {
+        if (!m_reconnecting)
+            log(u"open-failed", oneField(reason));
+        else if (reason != std::exchange(m_reopenFailure, reason))
+            log(u"reopen-failed", oneField(reason));
+    });
     connect(&link, &Link::closed, this, [this] { logClosed({}); });
     connect(&link, &Link::lost, this, [this] { logClosed(u"lost"); });
     connect(&exchange, &Exchange::sent, this, [this](const QByteArray& bytes, bool written) {
@@ -71,6 +74,17 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
 void SessionLog::setPortDescriber(PortDescriber describePort)
 {
     m_describePort = std::move(describePort);
+}
+
+void SessionLog::record(QStringView event, const QString& text)
+{
+    log(event, oneField(text));
+}
+
+void SessionLog::setReconnecting(bool reconnecting)
+{
+    m_reconnecting = reconnecting;
+    m_reopenFailure.clear();
 }
 
 QString SessionLog::currentPort() const

@@ -27,6 +27,11 @@ class Link;
 //   ...                      ...                no-reply
 //   ...                      ...                closed
 //   ...                      ...                closed       lost        (the line went away)
+//   ...                      ...                reopen-failed  REASON   (reconnecting: the first
+//                                               failure, then only when its reason changes)
+//   ...                      ...                reopened                (reconnected by itself)
+//   ...                      ...                notice       TEXT       (what the operator was
+//   told)
 //
 // HEX is the bytes as upper-case hex pairs separated by blanks; ECHO is the same bytes as the
 // TxD and RxD lines render them (control codes spelled out); TEXT is what the reply decoded to on
@@ -51,6 +56,11 @@ class SessionLog : public QObject
     // Asked when the port opens (that description stays until it closes) and for events while
     // no port is open.
     void setPortDescriber(PortDescriber describePort);
+    // While the session reopens a line that went away, its attempts are logged as reopen-failed
+    // (once per reason) and reopened rather than as open-failed and opened.
+    void setReconnecting(bool reconnecting);
+    // An event of the session's own (a notice), with free text.
+    void record(QStringView event, const QString& text);
 
     QString path() const { return m_file.fileName(); }
     // False once the file could not be opened or written: later events are dropped.
@@ -63,6 +73,8 @@ class SessionLog : public QObject
     void failed(const QString& problem);
 
   private:
+    // Free text (a reason, a status, a device path) kept on its own line and in its own field.
+    static QString oneField(const QString& text);
     void log(QStringView event, const QString& fields = {});
     void logBytes(QStringView event, const QByteArray& bytes);
     void logClosed(QStringView how);
@@ -79,6 +91,8 @@ class SessionLog : public QObject
     PortDescriber m_describePort;
     bool m_portOpen = false;
     QString m_openPort; // the description taken when the port opened
+    bool m_reconnecting = false;
+    QString m_reopenFailure; // the reason last logged while reconnecting
 };
 
 } // namespace zuno

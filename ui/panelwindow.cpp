@@ -54,6 +54,8 @@ PanelWindow::PanelWindow(Session& session, QWidget* parent)
     m_controls = buildPanel(this);
     bindButtons();
     bindSession();
+    // A technician at the panel wants a line that went away back without a click.
+    m_session.setReconnectEnabled(true);
 
     // Ctrl+K works whichever control has the focus; Meta held as well does not hinder it.
     auto* toggle = new QShortcut(this);

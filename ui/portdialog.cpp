@@ -117,18 +117,22 @@ void PortDialog::describePorts(const PortNaming& naming)
     const QList<SerialDevice> devices = systemSerialDevices();
     for (std::size_t i = 0; i < comOptions.size(); ++i) {
         const QString device = naming.deviceFor(int(i) + 1);
-        const QString where = isTcpDevice(device)
-                                  ? QStringLiteral("a serial device server, which sets the "
-                                                   "line's speed itself")
-                              : QFileInfo::exists(device) ? QStringLiteral("present")
-                                                          : QStringLiteral("not present");
+        const std::optional<TcpAddress> server = tcpAddressOf(device);
+        const QString where =
+            server && server->rfc2217   ? QStringLiteral("a serial device server over RFC 2217, "
+                                                           "at the speed chosen here")
+            : isTcpDevice(device)       ? QStringLiteral("a serial device server, which sets the "
+                                                               "line's speed itself")
+            : QFileInfo::exists(device) ? QStringLiteral("present")
+                                        : QStringLiteral("not present");
         comOptions[i]->setToolTip(Qt::convertFromPlainText(
             QStringLiteral("COM%1 opens %2 (%3)").arg(i + 1).arg(device, where) +
             descriptionNote(device, devices)));
     }
     const QString speedTip = QStringLiteral(
-        "The line speed of a serial port. A COM number mapped to tcp://HOST:PORT reaches a "
-        "serial device server, which sets the speed of its line itself.");
+        "The line speed of a serial port, also of one reached through rfc2217://HOST:PORT. A "
+        "COM number mapped to tcp://HOST:PORT reaches a serial device server, which sets the "
+        "speed of its line itself.");
     baud9600Option->setToolTip(speedTip);
     baud19200Option->setToolTip(speedTip);
     otherPortBox->setToolTip(Qt::convertFromPlainText(

@@ -56,6 +56,8 @@ class TestCommandLine : public QObject
         QTest::newRow("port 16") << QStringList{"--port", "COM16"} << 2 << "--port COM16";
         QTest::newRow("empty device") << QStringList{"--port="} << 2 << "--port ''";
         QTest::newRow("server without port") << QStringList{"--port", "tcp://h"} << 2 << "tcp://h";
+        QTest::newRow("RFC 2217 server without port")
+            << QStringList{"--port", "rfc2217://h"} << 2 << "rfc2217://h";
         QTest::newRow("baud 4800") << QStringList{"--baud", "4800"} << 2 << "4800";
         QTest::newRow("unknown address") << QStringList{"--address", "005"} << 2 << "005";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "bogus";
@@ -64,6 +66,17 @@ class TestCommandLine : public QObject
         QTest::newRow("map COM16") << QStringList{"--map", "COM16=/dev/x"} << 2 << "COM16=/dev/x";
         QTest::newRow("map no device") << QStringList{"--map", "COM3="} << 2 << "COM3=";
         QTest::newRow("map no COM") << QStringList{"--map", "/dev/x"} << 2 << "/dev/x";
+        QTest::newRow("send and status")
+            << QStringList{"--send", "CR0", "--status"} << 2 << "--send and --status";
+        QTest::newRow("empty command") << QStringList{"--send", "[CR]"} << 2 << "'[CR]'";
+        QTest::newRow("reply time for the panel")
+            << QStringList{"--reply-ms", "500"} << 2 << "--reply-ms";
+        QTest::newRow("reply time 0")
+            << QStringList{"--send", "C00", "--reply-ms", "0"} << 2 << "'0'";
+        QTest::newRow("two ports to send to")
+            << QStringList{"--send", "C00", "--port", "1", "--port", "2"} << 2 << "2 times";
+        QTest::newRow("status of ALL")
+            << QStringList{"--status", "--address", "001", "--address", "all"} << 2 << "ALL";
         // Qt's own options are no error of ours; the bad value after them still is.
         QTest::newRow("Qt option first")
             << QStringList{"-platform", "offscreen", "--baud", "96"} << 2 << "'96'";
@@ -123,10 +136,11 @@ class TestCommandLine : public QObject
         QCOMPARE(TempStore::readRaw(), stored);
     }
 
-    // --map writes the device's by-id link, in the store where the panel reads it; --list-ports
-    // then shows the COM number on that link, present.
+    // --map writes the device's by-id link, or a server's address as given, in the store where
+    // the panel reads it; --list-ports then shows the COM number on that link, present.
     void mapThenList()
     {
+        QCOMPARE(run({"--map", "COM7=rfc2217://10.0.4.21:4001"}).exitCode, 0);
         Pty adapter;
         const QString link = m_dir.filePath(QStringLiteral("by-id/usb-Test_Adapter-if00-port0"));
         QVERIFY(QFile::link(adapter.slavePath(), link));
@@ -143,6 +157,10 @@ class TestCommandLine : public QObject
                 .arg(QRegularExpression::escape(link)));
         QVERIFY2(QString::fromLocal8Bit(listed.out).contains(comLine), listed.out.constData());
         QVERIFY(listed.out.contains("\n  COM15 "));
+        QVERIFY(
+            QString::fromLocal8Bit(listed.out)
+                .contains(QRegularExpression("\\n  COM7 +rfc2217://10.0.4.21:4001 +serial device "
+                                             "server \\(from \\[Ports\\]\\)\\n")));
     }
 };
 

@@ -100,11 +100,12 @@ class TestExchange : public QObject
         QTest::newRow("input") << QByteArray("CR1") << QByteArray("5\r") << " Wireless/Viewer";
         QTest::newRow("setting") << QByteArray("CR4") << QByteArray("00\r")
                                  << " Top/Bottom , Left/Right reversal";
-        QTest::newRow("lamp hours") << QByteArray("CR3") << QByteArray("01234\r")
-                                    << "   1 2 3 4   Hour Use";
+        QTest::newRow("lamp hours")
+            << QByteArray("CR3") << QByteArray("01234\r") << "   1 2 3 4   Hour Use";
         QTest::newRow("temperatures") << QByteArray("CR6") << QByteArray("035.0 038.5 041.0\r")
                                       << " 0 3 5 . 0 deg C 0 3 8 . 5 deg C 0 4 1 . 0 deg C ";
         QTest::newRow("status 2 is echoed only") << QByteArray("CRA") << QByteArray("00\r") << "";
+        QTest::newRow("acknowledged") << QByteArray("C00") << QByteArray("\x06") << "";
     }
     void repliesDecodeInAnySplit()
     {
@@ -115,6 +116,8 @@ class TestExchange : public QObject
         for (const qsizetype piece : {reply.size(), qsizetype(1)}) {
             exchange().displayClearTimerFired();
             exchange().transmit(command);
+            // A caller waiting for the reply learns once that it is whole, when its end arrives.
+            QSignalSpy completed(&exchange(), &Exchange::replyCompleted);
             for (qsizetype at = 0; at < reply.size(); at += piece) {
                 m_link->arrive(reply.mid(at, piece));
                 const qsizetype upTo = std::min(at + piece, reply.size());
@@ -123,7 +126,31 @@ class TestExchange : public QObject
                     QCOMPARE(exchange().status(), QString());
             }
             QCOMPARE(exchange().status(), status);
+            QCOMPARE(completed.count(), 1);
+            QCOMPARE(completed.first().first().toByteArray(), reply);
         }
+    }
+
+    // A reply window of its own (a slow projector); when it closes, what came in it is handed
+    // over, a piece without its end included, before the collection is emptied.
+    void replyWindowClosesWithWhatCame()
+    {
+        exchange().startUpCompleted();
+        exchange().setReplyWindow(5000);
+        QCOMPARE(replyMs(), 5000);
+        QCOMPARE(displayMs(), 5200);
+        QSignalSpy closed(&exchange(), &Exchange::replyWindowClosed);
+        QSignalSpy completed(&exchange(), &Exchange::replyCompleted);
+        exchange().transmit("CR0");
+        m_link->arrive("00");
+        exchange().replyTimerFired();
+        exchange().transmit("CR0");
+        exchange().replyTimerFired();
+        QCOMPARE(closed.count(), 2);
+        QCOMPARE(closed[0].first().toByteArray(), QByteArray("00"));
+        QCOMPARE(closed[1].first().toByteArray(), QByteArray());
+        QCOMPARE(completed.count(), 0);
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kNoReplyMark));
     }
 
     // Lamp hours are appended to what the status line still shows; a console command does not
@@ -249,14 +276,15 @@ class TestExchange : public QObject
         exchange().transmit("CR0");
         exchange().sendFromConsole("CF ANY 1\r");
         exchange().sendFromConsole("CF ANY 1\r");
-        QCOMPARE(m_link->writes.mid(1),
-                 QList<QByteArray>({"A002CF ANY 1\r", "A002CF ANY 1\r"}));
+        QCOMPARE(m_link->writes.mid(1), QList<QByteArray>({"A002CF ANY 1\r", "A002CF ANY 1\r"}));
         QVERIFY(exchange().replyTimer().isActive() && exchange().displayClearTimer().isActive());
         QCOMPARE(exchange().lastCommand(), QByteArray("CR0\r"));
     }
 
-    // With the line closed or gone nothing goes out and the RxD line says so, until the display
-    // clears; a closing reply window does not put the no-reply mark over it.
+    // With the line closed nothing goes out and the RxD line says so until the display clears; a
+    // line that went away keeps the mark through clearings and the end of a hold, until it is
+    // open again, which the RxD line says until the next clearing. A closing reply window does
+    // not put the no-reply mark over either.
     void closedOrLostPortIsShown()
     {
         m_link->close();
@@ -270,14 +298,23 @@ class TestExchange : public QObject
         QCOMPARE(exchange().rxd(), QString());
 
         m_link->open(5, 9600);
+        QCOMPARE(exchange().rxd(), QString()); // an open that follows no loss says nothing
         exchange().transmit("CR0");
         m_link->hangUp();
         QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortClosedMark));
         exchange().replyTimerFired();
-        QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortClosedMark));
-        // Back open, a command that gets no answer is marked again.
-        m_link->open(5, 9600);
         exchange().displayClearTimerFired();
+        exchange().startHold(3);
+        exchange().endHold();
+        exchange().displayClearTimerFired();
+        QCOMPARE(exchange().txd(), QString());
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortClosedMark));
+        m_link->open(5, 9600);
+        QCOMPARE(exchange().rxd(), QString::fromLatin1(kPortOpenMark));
+        QVERIFY(exchange().displayClearTimer().isActive());
+        exchange().displayClearTimerFired();
+        QCOMPARE(exchange().rxd(), QString());
+        // Back open, a command that gets no answer is marked again.
         exchange().transmit("CR0");
         exchange().replyTimerFired();
         QCOMPARE(exchange().rxd(), QString::fromLatin1(kNoReplyMark));

@@ -1,6 +1,6 @@
 #include "core/echorendering.h"
-#include "core/replydecoder.h"
 #include "core/replycollection.h"
+#include "core/replydecoder.h"
 
 #include <QTest>
 
@@ -15,6 +15,8 @@ class TestReplyDecoder : public QObject
     void decodes();
     void bufferBound_data();
     void bufferBound();
+    void typedReadings_data();
+    void typedReadings();
 };
 
 namespace {
@@ -134,6 +136,70 @@ void TestReplyDecoder::bufferBound()
         arriving += char('0' + i % 10);
     zuno::appendReceived(collection, arriving);
     QCOMPARE(collection, QByteArray(held, 'a') + arriving.first(kept - held));
+}
+
+// The readings a script gets: the status line's rules, values instead of columns of characters,
+// and an error where the status line would stay unchanged or show what is no number.
+void TestReplyDecoder::typedReadings_data()
+{
+    using zuno::ReadCommand;
+    QTest::addColumn<ReadCommand>("command");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<int>("hours"); // -1: none
+    QTest::addColumn<QList<double>>("degrees");
+    QTest::addColumn<bool>("ok");
+    const QList<double> none;
+    const auto row = [&](const char* name, ReadCommand command, const QByteArray& reply,
+                         const QString& words = {}, int hours = -1,
+                         const QList<double>& degrees = {}, bool ok = true) {
+        QTest::newRow(name) << command << reply << words << hours << degrees << ok;
+    };
+    const auto bad = [&](const char* name, ReadCommand command, const QByteArray& reply) {
+        row(name, command, reply, {}, -1, none, false);
+    };
+    row("power on", ReadCommand::Status, "00\r", "Power ON");
+    row("lamp failure", ReadCommand::Status, "81\r", "Lamp Failure");
+    bad("status 3 0", ReadCommand::Status, "30\r");
+    bad("status after ACK", ReadCommand::Status, "\x06");
+    bad("status: nothing", ReadCommand::Status, "");
+    row("input wireless", ReadCommand::Input, "5\r", "Wireless/Viewer");
+    bad("input 6", ReadCommand::Input, "6\r");
+    row("setting 0 0", ReadCommand::Setting, "00\r", "Top/Bottom , Left/Right reversal");
+    row("lamp hours, leading zeros", ReadCommand::LampHours, "01200\r", {}, 1200);
+    row("lamp hours zero", ReadCommand::LampHours, "00000\r", {}, 0);
+    row("lamp hours most", ReadCommand::LampHours, "99999\r", {}, 99999);
+    bad("lamp hours with a letter", ReadCommand::LampHours, "0120A\r");
+    bad("lamp hours with a sign", ReadCommand::LampHours, "-1200\r");
+    bad("lamp hours, four digits", ReadCommand::LampHours, "1200\r");
+    bad("lamp hours without CR", ReadCommand::LampHours, "012000");
+    row("temperatures", ReadCommand::Temperatures, "035.0 038.5 041.0\r", {}, -1,
+        {35.0, 38.5, 41.0});
+    row("temperatures below zero, any separator", ReadCommand::Temperatures, "-05.5/+12.0X100.0\r",
+        {}, -1, {-5.5, 12.0, 100.0});
+    bad("temperature with a letter", ReadCommand::Temperatures, "035.0 03B.5 041.0\r");
+    bad("temperature with blanks", ReadCommand::Temperatures, "035.0  38.5 041.0\r");
+    bad("temperatures, sixteen characters", ReadCommand::Temperatures, "035.0 038.5 41.0\r");
+}
+
+void TestReplyDecoder::typedReadings()
+{
+    QFETCH(zuno::ReadCommand, command);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, words);
+    QFETCH(int, hours);
+    QFETCH(QList<double>, degrees);
+    QFETCH(bool, ok);
+    const zuno::TypedReading reading = zuno::decodeTypedReply(command, reply);
+    QCOMPARE(reading.ok(), ok);
+    // An error names the command and shows the reply as the RxD line does.
+    if (!ok)
+        QVERIFY2(reading.error.startsWith("unexpected reply to " + zuno::readCommandName(command)),
+                 qPrintable(reading.error));
+    QCOMPARE(reading.words, words);
+    QCOMPARE(reading.lampHours.value_or(-1), hours);
+    if (!degrees.isEmpty())
+        QCOMPARE(QList<double>(reading.temperatures.begin(), reading.temperatures.end()), degrees);
 }
 
 QTEST_GUILESS_MAIN(TestReplyDecoder)

@@ -15,6 +15,24 @@ QString stored(const char* key)
 {
     return TempStore::value("StartUP", key, "missing");
 }
+
+// A file beside the settings file.
+QString besideStore(const char* name)
+{
+    return QFileInfo(TempStore::filePath()).dir().filePath(QString::fromLatin1(name));
+}
+
+// The session log's events, each with its first field.
+QStringList loggedEvents(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList events;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
+        events << line.section(u'\t', 2).replace(u'\t', u' ');
+    return events;
+}
 } // namespace
 
 // The session without a window: start-up, port change and the closing steps on a fake link
@@ -268,6 +286,43 @@ class TestSession : public QObject
         QVERIFY(!f.session.exchange().replyTimer().isActive() && ended.size() == 1);
     }
 
+    // Sessions that never store (the headless commands), two side by side over one settings
+    // object: both open their ports, and through start-up, an address and a port picked and the
+    // closing steps the file stays byte for byte; a missing file stays missing.
+    void neverStoringLeavesTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("stored choice")
+            << QByteArray("# mine\n[StartUP]\nComPort=3\nBaudRate=96\nADRESS=A001\n");
+    }
+    void neverStoringLeavesTheFile()
+    {
+        QFETCH(QByteArray, file);
+        if (!file.isNull())
+            TempStore::writeRaw(file);
+        Settings settings;
+        auto* firstLink = new FakeLink;
+        auto* secondLink = new FakeLink;
+        Session first(settings, Session::Storing::Never, std::unique_ptr<Link>(firstLink));
+        Session second(settings, Session::Storing::Never, std::unique_ptr<Link>(secondLink));
+        QSignalSpy started(&first, &Session::started);
+        QSignalSpy alsoStarted(&second, &Session::started);
+        first.start({4, {}, 9600, QByteArray("A002")});
+        second.start({6, {}, {}, {}});
+        QCOMPARE(started.count() + alsoStarted.count(), 2);
+        QCOMPARE(firstLink->port, 4);
+        QCOMPARE(secondLink->port, 6);
+        first.chooseAddress("A003");
+        first.choosePort({5, 19200});
+        first.applyPortChoice();
+        first.end();
+        second.end();
+        QVERIFY(!firstLink->isOpen() && !secondLink->isOpen());
+        QCOMPARE(QFile::exists(TempStore::filePath()), !file.isNull());
+        QCOMPARE(TempStore::readRaw(), file);
+    }
+
     // What the operator should know comes once through notice(): a store too large to read, a
     // session log that cannot be written, an address that cannot be stored.
     void notices()
@@ -282,6 +337,136 @@ class TestSession : public QObject
         QVERIFY(notices[0].first().toString().contains("cannot be opened"));
         QVERIFY(notices[1].first().toString().contains("larger than 64 KiB"));
         QVERIFY(notices[2].first().toString().startsWith("the address could not be stored"));
+    }
+
+    // A server's port that went away is tried again on the same port and speed after pauses that
+    // grow to 5 s. Nothing is sent meanwhile; the RxD line says the port is closed until it is
+    // open again; the log has the first failure, a changed reason and the reopening, once each.
+    void reconnectsAServersPort()
+    {
+        TempStore::writeRaw("[StartUP]\nComPort=6\nBaudRate=96\n[Ports]\nCOM6=tcp://h:4001\n");
+        QFile::remove(besideStore("session.log"));
+        FakeSession f;
+        f.session.setReconnectEnabled(true);
+        f.session.startLog(besideStore("session.log"));
+        QSignalSpy reconnected(&f.session, &Session::reconnected);
+        f.session.start();
+        f.link.hangUp();
+        f.link.refusals = {{6, QStringLiteral("refused")}};
+        QList<int> pauses{f.session.reconnectTimer().interval()};
+        for (int attempt = 1; attempt <= 6; ++attempt) {
+            if (attempt == 4)
+                f.link.refusals[6] = QStringLiteral("timed out");
+            f.session.reconnectTimerFired();
+            pauses << f.session.reconnectTimer().interval();
+        }
+        QCOMPARE(pauses, (QList<int>{500, 1000, 2000, 4000, 5000, 5000, 5000}));
+        QVERIFY(f.session.isReconnecting() && f.session.reconnectTimer().isActive());
+        f.session.exchange().displayClearTimerFired();
+        QCOMPARE(f.session.exchange().rxd(), QString::fromLatin1(kPortClosedMark));
+
+        f.link.refusals.clear();
+        f.session.reconnectTimerFired();
+        QVERIFY(f.link.isOpen() && reconnected.size() == 1 && !f.session.isReconnecting());
+        QVERIFY(!f.session.reconnectTimer().isActive());
+        QVERIFY(f.link.port == 6 && f.link.bitsPerSecond == 9600 && f.link.openCalls == 8);
+        QVERIFY(f.link.writes.isEmpty());
+        QCOMPARE(f.session.exchange().rxd(), QString::fromLatin1(kPortOpenMark));
+        QCOMPARE(loggedEvents(besideStore("session.log")),
+                 (QStringList{"opened", "closed lost", "reopen-failed refused",
+                              "reopen-failed timed out", "reopened"}));
+    }
+
+    // A serial device is tried once, then only when its path is back, a quarter second apart;
+    // back but refusing (its permissions not set yet), it is tried after growing pauses.
+    void reconnectsASerialDeviceOnceItsPathIsBack()
+    {
+        const QString device = besideStore("ttyUSB-test");
+        TempStore::writeRaw("[StartUP]\nComPort=5\n[Ports]\nCOM5=" + device.toUtf8() + '\n');
+        QFile(device).open(QIODevice::WriteOnly);
+        FakeSession f;
+        f.session.setReconnectEnabled(true);
+        f.session.start();
+        QVERIFY(QFile::remove(device));
+        f.link.refusals = {{5, QStringLiteral("no such device")}};
+        f.link.hangUp();
+        for (int tick = 0; tick < 5; ++tick) {
+            QCOMPARE(f.session.reconnectTimer().interval(), Session::kDeviceCheckMs);
+            f.session.reconnectTimerFired();
+        }
+        QCOMPARE(f.link.openCalls, 2);
+        QFile(device).open(QIODevice::WriteOnly);
+        f.link.refusals[5] = QStringLiteral("permission denied");
+        f.session.reconnectTimerFired();
+        QCOMPARE(f.link.openCalls, 3);
+        QCOMPARE(f.session.reconnectTimer().interval(), 1000);
+        f.link.refusals.clear();
+        f.session.reconnectTimerFired();
+        QVERIFY(f.link.isOpen() && !f.session.isReconnecting());
+    }
+
+    // Choosing a port, closing, a new start-up or a front end that does not want it (the
+    // default, as for a script) stops the retries, also an attempt under way.
+    void reconnectingStops_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char* how : {"COM", "end", "start", "switched off", "never switched on"})
+            QTest::newRow(how) << how;
+    }
+    void reconnectingStops()
+    {
+        QFETCH(QString, how);
+        TempStore::writeRaw("[StartUP]\nComPort=6\n[Ports]\nCOM6=tcp://h:4001\n");
+        FakeSession f;
+        QSignalSpy reconnected(&f.session, &Session::reconnected);
+        f.session.setReconnectEnabled(how != "never switched on");
+        f.session.start();
+        f.link.answersLater = true;
+        f.link.hangUp();
+        f.session.reconnectTimerFired();
+        QCOMPARE(f.session.isOpening(), how != "never switched on");
+        if (how == "COM")
+            f.session.beginPortChange();
+        else if (how == "end")
+            f.session.end();
+        else if (how == "start")
+            f.session.start();
+        else if (how == "switched off")
+            f.session.setReconnectEnabled(false);
+        f.link.answerOpen();
+        const int opens = f.link.openCalls;
+        f.session.reconnectTimerFired();
+        QVERIFY(!f.session.isReconnecting() && !f.session.reconnectTimer().isActive());
+        QVERIFY(reconnected.isEmpty() && f.link.openCalls == opens);
+    }
+
+    // What the line says about itself (a server that speaks Telnet, one that turned the
+    // connection away) reaches the operator once per port chosen, also while a reconnect attempt
+    // waits; not while an open the operator asked for waits, which answers with the reason.
+    void lineNoticesAreToldOnce()
+    {
+        TempStore::writeRaw("[StartUP]\nComPort=6\n");
+        FakeSession f;
+        f.session.setReconnectEnabled(true);
+        QSignalSpy notices(&f.session, &Session::notice);
+        f.link.answersLater = true;
+        f.session.start();
+        emit f.link.notice(QStringLiteral("turned away"));
+        f.link.answerOpen();
+        emit f.link.notice(QStringLiteral("speaks Telnet"));
+        emit f.link.notice(QStringLiteral("speaks Telnet"));
+        f.link.hangUp();
+        f.session.reconnectTimerFired();
+        emit f.link.notice(QStringLiteral("turned away"));
+        emit f.link.notice(QStringLiteral("turned away"));
+        f.session.beginPortChange();
+        f.session.applyPortChoice();
+        f.link.answerOpen();
+        emit f.link.notice(QStringLiteral("speaks Telnet"));
+        QStringList told;
+        for (const QList<QVariant>& notice : notices)
+            told << notice.first().toString();
+        QCOMPARE(told, (QStringList{"speaks Telnet", "turned away", "speaks Telnet"}));
     }
 };
 
