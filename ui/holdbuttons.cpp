@@ -53,7 +53,7 @@ bool HoldButtons::eventFilter(QObject* watched, QEvent* event)
             release();
         return false;
     }
-    // A button being destroyed is no longer one (its destructor still sends an event).
+    // A button being destroyed is no push button any more by then: it has nothing to hold.
     auto* button = qobject_cast<QPushButton*>(watched);
     if (!button)
         return false;
