@@ -3,12 +3,15 @@
 #include "settings/settings.h"
 #include "testing/fakepanel.h"
 #include "testing/testsupport.h"
+#include "ui/historywindow.h"
 #include "ui/panelwindow.h"
 #include "ui/portdialog.h"
 #include "ui/retrycomport.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +19,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -141,6 +145,35 @@ class TestEndToEnd : public QObject
     {
         QCOMPARE(m_written, expected);
         QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 5000);
+    }
+
+    // The lines of a session log (or of a saved history) after their time and port, both
+    // checked, without blanks.
+    QList<QStringList> loggedEvents(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {{"cannot read " + path}};
+        static const QRegularExpression time(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
+        const QString port = QStringLiteral("COM5 ") + TempStore::value("Ports", "COM5");
+        QList<QStringList> events;
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            QStringList fields = line.split(u'\t');
+            if (fields.size() < 3 || !time.match(fields[0]).hasMatch() || fields[1] != port)
+                return {{"malformed: " + line}};
+            fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
+            // A reply's pieces in one "received", also around its reading logged between them.
+            const auto reply = std::find_if(events.rbegin(), events.rend(), [](const auto& e) {
+                return e[0] == "received" || e[0] == "sent";
+            });
+            if (fields[0] == "received" && reply != events.rend() && (*reply)[0] == "received")
+                *reply = {"received", (*reply)[1] + fields[1], (*reply)[2] + fields[2]};
+            else
+                events << fields;
+        }
+        return events;
     }
 
   private slots:
@@ -285,34 +318,97 @@ class TestEndToEnd : public QObject
         chooseAddress(1);
         readBack(PanelButton::Status, " X X X X ");
         m_window->close();
-        QFile file(m_dir.filePath("session.log"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        static const QRegularExpression time(
-            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
-        const QString port = QStringLiteral("COM5 ") + TempStore::value("Ports", "COM5");
-        QList<QStringList> events; // the fields after time and port, without blanks
-        for (const QString& line :
-             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
-            QStringList fields = line.split(u'\t');
-            QVERIFY2(fields.size() >= 3 && time.match(fields[0]).hasMatch() && fields[1] == port,
-                     qPrintable(line));
-            fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
-            const auto reply = std::find_if(events.rbegin(), events.rend(), [](const auto& e) {
-                return e[0] == "received" || e[0] == "sent";
-            });
-            if (fields[0] == "received" && reply != events.rend() && (*reply)[0] == "received")
-                *reply = {"received", (*reply)[1] + fields[1], (*reply)[2] + fields[2]};
-            else
-                events << fields;
-        }
         const QString speed = m_tcp ? "speedsetbytheserialdeviceserver" : "9600bit/s";
-        QCOMPARE(events, (QList<QStringList>{{"opened", speed},
-                                             {"sent", "4352300D", "CR0[CR]"},
-                                             {"received", "38300D", "80[CR]"},
-                                             {"status", "Standby"},
-                                             {"sent", "414646464352300D", "AFFFCR0[CR]"},
-                                             {"no-reply"},
-                                             {"closed"}}));
+        QCOMPARE(loggedEvents(m_dir.filePath("session.log")),
+                 (QList<QStringList>{{"opened", speed},
+                                     {"sent", "4352300D", "CR0[CR]"},
+                                     {"received", "38300D", "80[CR]"},
+                                     {"status", "Standby"},
+                                     {"sent", "414646464352300D", "AFFFCR0[CR]"},
+                                     {"no-reply"},
+                                     {"closed"}}));
+    }
+
+    // The history window after real exchanges: a row each with what went out and came back, the
+    // words and a reply time. The filter narrows the rows as typed; Copy gives the selected rows
+    // and Save all of them as session log lines, a reply's pieces in one; a file that cannot be
+    // written is said in a box. Closed, the window catches up when shown again, and keeps its
+    // bound. The panel's title names the line.
+    void historyWindowShowsTheExchanges()
+    {
+        START_BOTH({"--lamp-hours", "1234"});
+        QCOMPARE(
+            m_window->windowTitle(),
+            QStringLiteral("TK-VXR8800 \u2014 COM5 (%1)").arg(TempStore::value("Ports", "COM5")));
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        readBack(PanelButton::LampTime, " 0 1 2 3 4  [CR] ");
+        chooseAddress(1);
+        readBack(PanelButton::Status, " X X X X ");
+        QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
+        auto* history = openWindow<HistoryWindow>("historyWindow");
+        QVERIFY(history);
+        auto* table = history->findChild<QTableView*>("historyTable");
+        QAbstractItemModel* rows = table->model();
+        const auto row = [rows](int r) {
+            QStringList cells;
+            for (int column = 0; column < rows->columnCount(); ++column)
+                cells << rows->index(r, column).data().toString();
+            return cells.mid(2, 5) << cells[7].section(u' ', 1);
+        };
+        QCOMPARE(rows->rowCount(), 3);
+        QCOMPARE(row(0), (QStringList{"C R 0  [CR]", "43 52 30 0D", "8 0  [CR]", "38 30 0D",
+                                      "Stand by", "ms"}));
+        QCOMPARE(row(1).at(4), QStringLiteral("1 2 3 4   Hour Use"));
+        QCOMPARE(row(2), (QStringList{"A F F F C R 0  [CR]", "41 46 46 46 43 52 30 0D", "", "", "",
+                                      "reply"}));
+        QVERIFY(m_session->history().at(0).replyMicros > 0);
+
+        auto* filter = history->findChild<QLineEdit*>("filterBox");
+        for (const char* text : {"cr3", "435233", "hour use"}) {
+            filter->clear();
+            QTest::keyClicks(filter, text);
+            QCOMPARE(rows->rowCount(), 1);
+            QCOMPARE(row(0).at(0), QStringLiteral("C R 3  [CR]"));
+        }
+        table->selectRow(0);
+        QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+        filter->clear();
+
+        const QString saved = m_dir.filePath("history.log");
+        HistoryWindow::setSavePathForTesting([&saved] { return saved; });
+        history->save();
+        QCOMPARE(loggedEvents(saved),
+                 (QList<QStringList>{{"sent", "4352300D", "CR0[CR]"},
+                                     {"received", "38300D", "80[CR]"},
+                                     {"status", "Standby"},
+                                     {"sent", "4352330D", "CR3[CR]"},
+                                     {"received", "30313233340D", "01234[CR]"},
+                                     {"status", "1234HourUse"},
+                                     {"sent", "414646464352300D", "AFFFCR0[CR]"},
+                                     {"no-reply"}}));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString::fromUtf8(file.readAll()).split(u'\n').mid(3, 3).join(u'\n') + u'\n');
+        HistoryWindow::setSavePathForTesting([this] { return m_dir.filePath("none/history.log"); });
+        history->save();
+        auto* failed = history->findChild<QMessageBox*>("saveFailed");
+        QVERIFY(failed && failed->text().contains(m_dir.filePath("none/history.log")));
+        HistoryWindow::setSavePathForTesting({});
+
+        history->close();
+        m_session->history().setCapacity(2);
+        readBack(PanelButton::LampTime, " X X X X ");
+        // The RxD line's context menu opens it too.
+        const QList<QAction*> menu = m_window->controls().rxdLine->actions();
+        QCOMPARE(menu.last()->text(), QStringLiteral("History"));
+        menu.last()->trigger();
+        QVERIFY(history->isVisible());
+        QCOMPARE(rows->rowCount(), 2);
+        QCOMPARE(row(1).at(0), QStringLiteral("A F F F C R 3  [CR]"));
+        readBack(PanelButton::Status, " X X X X ");
+        QTRY_COMPARE(rows->index(1, 0).data().toInt(), 5);
+        QCOMPARE(rows->rowCount(), 2);
     }
 
     // The line going away like a pulled adapter (or a server that goes away) closes the port
