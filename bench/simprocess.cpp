@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QThread>
 
 namespace zuno::bench {
 
@@ -25,15 +24,14 @@ bool SimProcess::waitUntilReady(int timeoutMs)
 {
     if (!m_process.waitForStarted(timeoutMs))
         return false;
+    // Looks for the link every 10 ms; waiting for the process's end meanwhile notices at once a
+    // simulator that refused to start.
     QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (!running())
+    while (!QFileInfo::exists(m_link)) {
+        if (deadline.hasExpired() || m_process.waitForFinished(10))
             return false;
-        if (QFileInfo::exists(m_link))
-            return true;
-        QThread::msleep(10);
     }
-    return false;
+    return true;
 }
 
 bool SimProcess::stop()

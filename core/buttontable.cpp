@@ -114,7 +114,8 @@ constexpr std::array kButtons{
     // END's hint also tells where the rest of the compact panel is.
     action(B::End, "endButton", "END", {8520, 4080, 1500, 375}, 12,
            "Ends the program.\nCtrl+K switches between the compact panel and the full one\n"
-           "with the read buttons, TxD and RxD, status and address."),
+           "with the read buttons, TxD and RxD, status and address.\n"
+           "Ctrl+H shows the history of this session's exchanges."),
     action(B::Com, "comButton", "COM", {6480, 6350, 1850, 375}, 9.75,
            "Chooses the port and its speed."),
     action(B::CommandTable, "commandTableButton", "Command Table", {6480, 5880, 1850, 375}, 9.75,

@@ -21,8 +21,9 @@ Session::Session(Settings& settings, std::unique_ptr<Link> link, QObject* parent
 Session::Session(Settings& settings, Storing storing, std::unique_ptr<Link> link, QObject* parent)
     : QObject(parent), m_settings(settings), m_naming(settings),
       m_link(link ? std::move(link) : std::make_unique<PortLink>(m_naming)), m_exchange(*m_link),
-      m_storing(storing)
+      m_history(m_exchange, *m_link), m_storing(storing)
 {
+    connect(m_link.get(), &Link::opened, this, &Session::lineOpened);
     // However the program ends, the closing steps run; they run once.
     if (auto* application = QCoreApplication::instance())
         connect(application, &QCoreApplication::aboutToQuit, this, &Session::end);
@@ -97,6 +98,19 @@ QString Session::portDescription() const
     const QString device = m_naming.deviceFor(m_choice.port);
     const QString com = QStringLiteral("COM%1").arg(m_choice.port);
     return device.isEmpty() ? com : com + u' ' + device;
+}
+
+// Taken once per open, not per exchange: the history shares this description.
+void Session::lineOpened()
+{
+    m_history.setPort(portDescription());
+    const QString device = m_naming.deviceFor(m_choice.port);
+    const QString com = QStringLiteral("COM%1").arg(m_choice.port);
+    const QString line = device.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, device);
+    if (line != m_line) {
+        m_line = line;
+        emit lineChanged(m_line);
+    }
 }
 
 void Session::beginPortChange()

@@ -4,6 +4,7 @@
 #include "core/link.h"
 #include "core/portchoice.h"
 #include "links/portnaming.h"
+#include "session/exchangehistory.h"
 
 #include <QObject>
 #include <QPointer>
@@ -29,6 +30,8 @@ class Settings;
 //   choosePort() takes the operator's choice; applyPortChoice() opens and stores it, and
 //   revertPortChoice() reopens the port kept; each answers portChanged() or
 //   portChangeFailed() with the reason.
+// - The line: line() names the port the session is on once one has opened, and lineChanged()
+//   tells when another one opens (front ends tell their windows apart by it).
 // - Closing: end() stores the address and closes the port, once, however the program ends (it
 //   also runs when the application's event loop ends).
 // - Reconnecting, when the front end wants it: a line that went away (adapter pulled, server
@@ -62,6 +65,8 @@ class Session : public QObject
     ~Session() override;
 
     Exchange& exchange() { return m_exchange; }
+    // The newest exchanges of this session, for looking back.
+    ExchangeHistory& history() { return m_history; }
     Link& link() { return *m_link; }
     Settings& settings() { return m_settings; }
     const PortNaming& naming() const { return m_naming; }
@@ -81,6 +86,9 @@ class Session : public QObject
     PortChoice savedPortChoice() const { return m_saved; }
     // "COM5 /dev/ttyUSB0": the port in use and the device it names; "COM0" for none.
     QString portDescription() const;
+    // "COM5 (/dev/ttyUSB0)", or with a serial device server's tcp:// address: the port that
+    // opened last and the device it named then; empty before any port opened.
+    QString line() const { return m_line; }
     // An open is under way (a serial device server answers a moment later).
     bool isOpening() const { return !m_attempt.isNull(); }
 
@@ -128,6 +136,8 @@ class Session : public QObject
     // Something the operator should know, once: a settings file that cannot be used, an address
     // that cannot be stored, a session log that cannot be written.
     void notice(const QString& text);
+    // Another port opened: line() names it.
+    void lineChanged(const QString& line);
     // The closing steps ran.
     void ended();
     // A line that went away is open again by itself.
@@ -138,6 +148,7 @@ class Session : public QObject
               std::function<void(const QString&)> onFailed);
     void giveUpOpening();
     void setChoice(PortChoice choice);
+    void lineOpened();
     void lineLost();
     void stopReconnecting();
     void tellFromLink(const QString& text);
@@ -146,9 +157,11 @@ class Session : public QObject
     PortNaming m_naming;
     std::unique_ptr<Link> m_link;
     Exchange m_exchange;
+    ExchangeHistory m_history;
     std::unique_ptr<SessionLog> m_log;
     PortChoice m_choice;
     PortChoice m_saved;
+    QString m_line;
     QPointer<QObject> m_attempt;       // the open under way, answered in its context
     bool m_storeAddressOnClose = true; // false while the address is the command line's
     QString m_toldProblem;             // why the store is unusable, as the start-up told it

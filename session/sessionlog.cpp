@@ -1,9 +1,9 @@
 #include "session/sessionlog.h"
 
-#include "core/echorendering.h"
 #include "core/exchange.h"
 #include "core/fileaccess.h"
 #include "core/link.h"
+#include "session/logformat.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -13,21 +13,9 @@
 namespace zuno {
 
 namespace {
-
 constexpr QIODevice::OpenMode kAppendMode =
     QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
-
 } // namespace
-
-QString SessionLog::oneField(const QString& text)
-{
-    QString field = text.trimmed();
-    for (QChar& c : field) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = u' ';
-    }
-    return field;
-}
 
 SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
                        PortDescriber describePort, qint64 maxFileBytes, QObject* parent)
@@ -58,9 +46,9 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
     });
     connect(&link, &Link::openFailed, this, [this](const QString& reason) {
         if (!m_reconnecting)
-            log(u"open-failed", oneField(reason));
+            log(u"open-failed", logField(reason));
         else if (reason != std::exchange(m_reopenFailure, reason))
-            log(u"reopen-failed", oneField(reason));
+            log(u"reopen-failed", logField(reason));
     });
     connect(&link, &Link::closed, this, [this] { logClosed({}); });
     connect(&link, &Link::lost, this, [this] { logClosed(u"lost"); });
@@ -74,7 +62,7 @@ SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
     // reply's words, does not change when a reply repeats them, and is drawn again as the rest
     // of a reply arrives.
     connect(&exchange, &Exchange::replyDecoded, this,
-            [this](const QString& text) { log(u"status", oneField(text)); });
+            [this](const QString& text) { log(u"status", logField(text)); });
     connect(&exchange, &Exchange::noReply, this, [this] { log(u"no-reply"); });
 }
 
@@ -85,7 +73,7 @@ void SessionLog::setPortDescriber(PortDescriber describePort)
 
 void SessionLog::record(QStringView event, const QString& text)
 {
-    log(event, oneField(text));
+    log(event, logField(text));
 }
 
 void SessionLog::setReconnecting(bool reconnecting)
@@ -96,7 +84,7 @@ void SessionLog::setReconnecting(bool reconnecting)
 
 QString SessionLog::currentPort() const
 {
-    return m_describePort ? oneField(m_describePort()) : QString();
+    return m_describePort ? logField(m_describePort()) : QString();
 }
 
 void SessionLog::logBytes(QStringView event, const QByteArray& bytes)
@@ -104,11 +92,11 @@ void SessionLog::logBytes(QStringView event, const QByteArray& bytes)
     if (!m_writing)
         return;
     const QByteArray shown = bytes.first(std::min(bytes.size(), kMaxBytesShown));
-    QString echo = renderEcho(shown).text.trimmed();
+    QString fields = logBytesFields(shown);
     if (shown.size() < bytes.size())
-        echo += QStringLiteral(" … %1 more bytes")
-                    .arg(QLocale(QLocale::English).toString(bytes.size() - shown.size()));
-    log(event, QString::fromLatin1(shown.toHex(' ').toUpper()) + u'\t' + echo);
+        fields += QStringLiteral(" … %1 more bytes")
+                      .arg(QLocale(QLocale::English).toString(bytes.size() - shown.size()));
+    log(event, fields);
 }
 
 void SessionLog::logClosed(QStringView how)
@@ -124,16 +112,8 @@ void SessionLog::log(QStringView event, const QString& fields)
 {
     if (!m_writing)
         return;
-    QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    line += u'\t';
-    line += m_portOpen ? m_openPort : currentPort();
-    line += u'\t';
-    line += event;
-    if (!fields.isEmpty()) {
-        line += u'\t';
-        line += fields;
-    }
-    line += u'\n';
+    const QString line = logLine(QDateTime::currentMSecsSinceEpoch(),
+                                 m_portOpen ? m_openPort : currentPort(), event, fields);
     const QByteArray bytes = line.toUtf8();
     if (m_rollsOver && m_size > 0 && m_size + bytes.size() > m_maxFileBytes && !rollOver())
         return;

@@ -84,8 +84,6 @@ class SessionLog : public QObject
     void failed(const QString& problem);
 
   private:
-    // Free text (a reason, a status, a device path) kept on its own line and in its own field.
-    static QString oneField(const QString& text);
     void log(QStringView event, const QString& fields = {});
     void logBytes(QStringView event, const QByteArray& bytes);
     void logClosed(QStringView how);

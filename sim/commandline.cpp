@@ -47,8 +47,9 @@ times a character). Input beyond 1024 bytes without CR is thrown away.
 Faults on demand: --silent, --split, --late-ms, --noise, --hangup-after. At a
 hang-up the pseudo-terminal closes (its device node disappears) and the --link
 is removed, as a pulled USB adapter's device would go; with --reopen-after-ms a
-new pseudo-terminal opens later, the link points to it, and counting towards the
-next hang-up starts again. On --tcp a hang-up drops the client and stops
+new pseudo-terminal opens later (with --reopen-on-input as soon as a line arrives
+on standard input), the link points to it, and counting towards the next hang-up
+starts again. On --tcp a hang-up drops the client and stops
 listening, as a server that goes away; a reopen listens on the same port again.
 A TCP client that closes its sending side still gets its replies; then the
 connection ends.
@@ -135,6 +136,8 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& result)
     option("noise", "Put this many random bytes a second on the line.", "BYTES_PER_S");
     option("hangup-after", "Close the line after N commands (and their replies).", "N");
     option("reopen-after-ms", "After a hang-up, open a new pseudo-terminal this much later.", "MS");
+    option("reopen-on-input",
+           "After a hang-up, open a new pseudo-terminal once a line arrives on standard input.");
     option("link",
            "Create a symbolic link at PATH to the device (replaced when it is a "
            "link already, removed at exit).",
@@ -198,9 +201,12 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& result)
             return error;
     sim.silent = parser.isSet(QStringLiteral("silent"));
     sim.split = parser.isSet(QStringLiteral("split"));
-    if (parser.isSet(QStringLiteral("reopen-after-ms")) &&
-        !parser.isSet(QStringLiteral("hangup-after")))
-        return QStringLiteral("--reopen-after-ms needs --hangup-after");
+    result.reopenOnInput = parser.isSet(QStringLiteral("reopen-on-input"));
+    for (const char* reopen : {"reopen-after-ms", "reopen-on-input"}) {
+        if (parser.isSet(QString::fromLatin1(reopen)) &&
+            !parser.isSet(QStringLiteral("hangup-after")))
+            return QStringLiteral("--%1 needs --hangup-after").arg(QLatin1String(reopen));
+    }
 
     result.linkPath = parser.value(QStringLiteral("link"));
     if (parser.isSet(QStringLiteral("link")) && result.linkPath.isEmpty())

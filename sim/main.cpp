@@ -8,11 +8,14 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <unistd.h>
 
 using namespace zuno::sim;
 
@@ -182,17 +185,21 @@ int main(int argc, char** argv)
     QObject::connect(&sim, &ProjectorSim::hangupDue, &hangupTimer, qOverload<>(&QTimer::start));
     QTimer reopenTimer;
     reopenTimer.setSingleShot(true);
+    bool hungUp = false;
     QObject::connect(&hangupTimer, &QTimer::timeout, [&] {
         port.close();
         server.close();
         // The device of a pulled adapter goes, and so does its name.
         if (link)
             link->remove();
+        hungUp = true;
         log(QStringLiteral("hang-up: line closed"));
         if (options.reopenAfterMs >= 0)
             reopenTimer.start(options.reopenAfterMs);
     });
-    QObject::connect(&reopenTimer, &QTimer::timeout, [&] {
+    const auto reopen = [&] {
+        reopenTimer.stop();
+        hungUp = false;
         QString reason;
         if (!openLine(&reason)) {
             log(QStringLiteral("reopen failed: ") + reason);
@@ -202,7 +209,21 @@ int main(int argc, char** argv)
         sim.resetLine();
         log(QStringLiteral("line reopened: ") +
             (options.usePty ? port.devicePath() : server.address()));
-    });
+    };
+    QObject::connect(&reopenTimer, &QTimer::timeout, reopen);
+    // With --reopen-on-input the adapter comes back when whoever drives the simulator says so.
+    std::unique_ptr<QSocketNotifier> input;
+    if (options.reopenOnInput) {
+        input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(input.get(), &QSocketNotifier::activated, [&] {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0)
+                input->setEnabled(false); // the input has ended: nothing more will come
+            else if (hungUp && std::memchr(buffer, '\n', size_t(n)))
+                reopen();
+        });
+    }
 
     const int result = app.exec();
     // The entry goes with the simulator, and the line that was there before stands again, unless

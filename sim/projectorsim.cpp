@@ -13,12 +13,12 @@ namespace {
 constexpr char kCr = '\r';
 constexpr char kAck = 0x06;
 constexpr qint64 kNsPerMs = 1000000;
-constexpr int kMaxLineBytes = 1024; // input without CR beyond this is thrown away
-constexpr int kNoiseTickMs = 100;
+constexpr int kMaxLineBytes = 1024;                // input without CR beyond this is thrown away
 constexpr qint64 kNoiseBacklogNs = 250 * kNsPerMs; // noise waits for no longer than this
 // A write this late means the process did not run for a while: the line goes on from there.
 constexpr qint64 kStallNs = 50 * kNsPerMs;
 constexpr int kMaxLampHours = 99999;
+constexpr qint64 kMaxWaitMs = 24LL * 3600 * 1000; // a longer wait is a wake-up to look again
 
 const QByteArray kStandby = "80";
 const QByteArray kCountDown = "40";
@@ -87,9 +87,9 @@ struct ProjectorSim::Projector
     QByteArray status = kStandby;
     bool faulted = false; // a fault status stays whatever is sent
     char input = '1';
-    QTimer transition;   // ends the count down or the cooling down
-    qint64 lampOnMs = 0; // power-on time before the current power-on period
-    QElapsedTimer onSince;
+    qint64 transitionDueNs = -1; // the end of the count down or the cooling down, -1 = none
+    qint64 lampOnNs = 0;         // power-on time before the current power-on period
+    qint64 onSinceNs = -1;       // the start of the current power-on period, -1 = off
 };
 
 ProjectorSim::ProjectorSim(const SimOptions& options, QObject* parent)
@@ -105,30 +105,17 @@ ProjectorSim::ProjectorSim(const SimOptions& options, QObject* parent)
             projector->status = fault;
             projector->faulted = true;
         }
-        projector->transition.setSingleShot(true);
-        projector->transition.setTimerType(Qt::PreciseTimer);
-        Projector* p = projector.get();
-        connect(&p->transition, &QTimer::timeout, this, [this, p] {
-            if (p->status == kCountDown)
-                setPowerStatus(*p, kPowerOn);
-            else if (p->status == kCoolingDown)
-                setPowerStatus(*p, kStandby);
-        });
         m_projectors.push_back(std::move(projector));
     }
 
-    m_writeTimer.setSingleShot(true);
-    m_writeTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_writeTimer, &QTimer::timeout, this, &ProjectorSim::writeDueBytes);
-
-    m_noiseTimer.setInterval(kNoiseTickMs);
-    connect(&m_noiseTimer, &QTimer::timeout, this, &ProjectorSim::queueNoise);
-    if (m_options.noiseBytesPerSecond > 0)
-        m_noiseTimer.start();
-
-    m_dropReportTimer.setSingleShot(true);
-    m_dropReportTimer.setInterval(kDropReportMs);
-    connect(&m_dropReportTimer, &QTimer::timeout, this, &ProjectorSim::reportDrops);
+    m_wakeTimer.setSingleShot(true);
+    m_wakeTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_wakeTimer, &QTimer::timeout, this, &ProjectorSim::runDue);
+    // The line clock starts at zero here.
+    if (m_options.noiseBytesPerSecond > 0) {
+        m_noiseDueNs = kNoiseTickMs * kNsPerMs;
+        armWakeTimer();
+    }
 }
 
 ProjectorSim::~ProjectorSim() = default;
@@ -154,7 +141,7 @@ void ProjectorSim::feed(const QByteArray& bytes)
         m_input.clear();
     }
     // The drops of a chunk are told together: at once, or when the report interval is over.
-    if ((m_unreportedDrops > 0 || m_unreportedThrownBytes > 0) && !m_dropReportTimer.isActive())
+    if ((m_unreportedDrops > 0 || m_unreportedThrownBytes > 0) && m_dropReportDueNs < 0)
         reportDrops();
 }
 
@@ -164,14 +151,14 @@ void ProjectorSim::resetLine()
     m_line.clear();
     m_replies.clear();
     m_lineFreeNs = 0;
-    m_writeTimer.stop();
     m_commandCount = 0;
     m_hangupPending = false;
     m_hangupSignalled = false;
     m_noiseLastNs = nowNs();
     m_noiseCredit = 0;
     if (m_options.noiseBytesPerSecond > 0)
-        m_noiseTimer.start();
+        m_noiseDueNs = m_noiseLastNs + kNoiseTickMs * kNsPerMs;
+    armWakeTimer();
 }
 
 QByteArray ProjectorSim::status(int projector) const
@@ -182,11 +169,11 @@ QByteArray ProjectorSim::status(int projector) const
 int ProjectorSim::lampHours(int projector) const
 {
     const Projector& p = *m_projectors.at(projector - 1);
-    qint64 onMs = p.lampOnMs;
-    if (p.onSince.isValid())
-        onMs += p.onSince.elapsed();
+    qint64 onNs = p.lampOnNs;
+    if (p.onSinceNs >= 0)
+        onNs += nowNs() - p.onSinceNs;
     const qint64 hours =
-        m_options.lampHoursStart + onMs / std::max<qint64>(1, m_options.lampHourMs);
+        m_options.lampHoursStart + onNs / kNsPerMs / std::max<qint64>(1, m_options.lampHourMs);
     return static_cast<int>(std::min<qint64>(hours, kMaxLampHours));
 }
 
@@ -251,7 +238,7 @@ void ProjectorSim::handleLine(const QByteArray& line)
 
     if (m_options.hangupAfterCommands > 0 && m_commandCount >= m_options.hangupAfterCommands) {
         m_hangupPending = true;
-        m_noiseTimer.stop();
+        m_noiseDueNs = -1;
         // Not from inside feed(): the receiver may close the line at once.
         QMetaObject::invokeMethod(this, &ProjectorSim::checkHangup, Qt::QueuedConnection);
     }
@@ -310,7 +297,8 @@ void ProjectorSim::powerOn(Projector& projector)
     if (projector.status != kStandby)
         return;
     setPowerStatus(projector, kCountDown);
-    projector.transition.start(m_options.warmupMs);
+    projector.transitionDueNs = nowNs() + m_options.warmupMs * kNsPerMs;
+    armWakeTimer();
 }
 
 void ProjectorSim::powerOff(Projector& projector)
@@ -324,18 +312,29 @@ void ProjectorSim::powerOff(Projector& projector)
     if (projector.status != kPowerOn && projector.status != kCountDown)
         return;
     setPowerStatus(projector, kCoolingDown);
-    projector.transition.start(m_options.cooldownMs);
+    projector.transitionDueNs = nowNs() + m_options.cooldownMs * kNsPerMs;
+    armWakeTimer();
+}
+
+void ProjectorSim::endTransition(Projector& projector)
+{
+    projector.transitionDueNs = -1;
+    if (projector.status == kCountDown)
+        setPowerStatus(projector, kPowerOn);
+    else if (projector.status == kCoolingDown)
+        setPowerStatus(projector, kStandby);
 }
 
 void ProjectorSim::setPowerStatus(Projector& projector, const QByteArray& status)
 {
     // The lamp counts while the projector is on.
-    if (projector.onSince.isValid()) {
-        projector.lampOnMs += projector.onSince.elapsed();
-        projector.onSince.invalidate();
+    const qint64 now = nowNs();
+    if (projector.onSinceNs >= 0) {
+        projector.lampOnNs += now - projector.onSinceNs;
+        projector.onSinceNs = -1;
     }
     if (status == kPowerOn)
-        projector.onSince.start();
+        projector.onSinceNs = now;
     projector.status = status;
     emit note(QStringLiteral("projector %1: status %2")
                   .arg(projector.number)
@@ -352,7 +351,8 @@ void ProjectorSim::reportDrops()
     if (m_unreportedThrownBytes > 0)
         emit note(QStringLiteral("%1 bytes without CR thrown away")
                       .arg(std::exchange(m_unreportedThrownBytes, 0)));
-    m_dropReportTimer.start();
+    m_dropReportDueNs = nowNs() + kDropReportMs * kNsPerMs;
+    armWakeTimer();
 }
 
 void ProjectorSim::queueReply(const QByteArray& reply, int projector)
@@ -381,7 +381,27 @@ void ProjectorSim::queueBytes(const QByteArray& bytes, qint64 startNs, qint64 sp
         m_lineFreeNs = due + spacingNs - characterTime;
         due += spacingNs;
     }
-    armWriteTimer();
+    armWakeTimer();
+}
+
+void ProjectorSim::runDue()
+{
+    const qint64 now = nowNs();
+    for (const auto& projector : m_projectors) {
+        if (projector->transitionDueNs >= 0 && projector->transitionDueNs <= now)
+            endTransition(*projector);
+    }
+    if (m_dropReportDueNs >= 0 && m_dropReportDueNs <= now) {
+        // The interval is over: what was dropped meanwhile is told, and starts the next one.
+        m_dropReportDueNs = -1;
+        reportDrops();
+    }
+    if (m_noiseDueNs >= 0 && m_noiseDueNs <= now) {
+        m_noiseDueNs = now + kNoiseTickMs * kNsPerMs;
+        queueNoise();
+    }
+    writeDueBytes();
+    armWakeTimer();
 }
 
 void ProjectorSim::writeDueBytes()
@@ -421,18 +441,26 @@ void ProjectorSim::writeDueBytes()
         }
     }
     flush();
-    armWriteTimer();
     checkHangup();
 }
 
-void ProjectorSim::armWriteTimer()
+void ProjectorSim::armWakeTimer()
 {
-    if (m_line.isEmpty()) {
-        m_writeTimer.stop();
+    qint64 next = m_line.isEmpty() ? -1 : m_line.front().dueNs;
+    const auto earlier = [&next](qint64 dueNs) {
+        if (dueNs >= 0 && (next < 0 || dueNs < next))
+            next = dueNs;
+    };
+    for (const auto& projector : m_projectors)
+        earlier(projector->transitionDueNs);
+    earlier(m_noiseDueNs);
+    earlier(m_dropReportDueNs);
+    if (next < 0) {
+        m_wakeTimer.stop();
         return;
     }
-    const qint64 wait = m_line.front().dueNs - nowNs();
-    m_writeTimer.start(static_cast<int>(std::max<qint64>(0, (wait + kNsPerMs - 1) / kNsPerMs)));
+    const qint64 waitMs = (next - nowNs() + kNsPerMs - 1) / kNsPerMs;
+    m_wakeTimer.start(static_cast<int>(std::clamp<qint64>(waitMs, 0, kMaxWaitMs)));
 }
 
 void ProjectorSim::queueNoise()

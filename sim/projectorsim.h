@@ -74,6 +74,8 @@ class ProjectorSim : public QObject
     // Dropped commands, and input thrown away for want of a CR, are reported at most this often,
     // as counts, so that a flood of them cannot flood the log too.
     static constexpr int kDropReportMs = 1000;
+    // Noise is put on the line in portions this far apart.
+    static constexpr int kNoiseTickMs = 100;
     // Noise time not used (the process was stopped, the machine suspended) is made up for up
     // to this much; beyond, it is lost, so that noise does not burst after a stall.
     static constexpr int kNoiseCatchUpMs = 200;
@@ -97,8 +99,13 @@ class ProjectorSim : public QObject
     void commandsDropped(qint64 count);
 
   protected:
-    // The line clock in nanoseconds; monotonic, and it runs on while the process is stopped.
+    // The line clock in nanoseconds since the simulator was made; monotonic, and it runs on
+    // while the process is stopped. Everything timed (replies, power transitions, lamp hours,
+    // noise, drop reports) goes by this clock, so a test that replaces it drives them all.
     virtual qint64 nowNs() const { return m_clock.nsecsElapsed(); }
+    // Does whatever has fallen due on the line clock. The simulator's own timer calls it when
+    // the next thing falls due; a test that moved its clock calls it itself.
+    void runDue();
 
   private:
     struct Projector;
@@ -121,11 +128,12 @@ class ProjectorSim : public QObject
     void powerOn(Projector& projector);
     void powerOff(Projector& projector);
     void setPowerStatus(Projector& projector, const QByteArray& status);
+    void endTransition(Projector& projector);
     void queueReply(const QByteArray& reply, int projector);
     void queueBytes(const QByteArray& bytes, qint64 startNs, qint64 spacingNs, bool alone,
                     bool isReply);
     void writeDueBytes();
-    void armWriteTimer();
+    void armWakeTimer();
     void queueNoise();
     void checkHangup();
     void reportDrops();
@@ -137,11 +145,11 @@ class ProjectorSim : public QObject
     QList<LineByte> m_line;
     QList<Reply> m_replies;
     qint64 m_lineFreeNs = 0;
-    QTimer m_writeTimer;
-    QTimer m_noiseTimer;
+    QTimer m_wakeTimer;       // fires when the next thing falls due on the line clock
+    qint64 m_noiseDueNs = -1; // the next noise portion, -1 = no noise
     qint64 m_noiseLastNs = 0;
     double m_noiseCredit = 0;
-    QTimer m_dropReportTimer;
+    qint64 m_dropReportDueNs = -1; // the end of the current report interval, -1 = none runs
     qint64 m_unreportedDrops = 0;
     qint64 m_unreportedThrownBytes = 0;
     int m_commandCount = 0;

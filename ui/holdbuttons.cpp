@@ -53,7 +53,10 @@ bool HoldButtons::eventFilter(QObject* watched, QEvent* event)
             release();
         return false;
     }
-    auto* button = static_cast<QPushButton*>(watched);
+    // A button being destroyed is no push button any more by then: it has nothing to hold.
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (!button)
+        return false;
     // The keyboard's own repeat sends pairs of auto-repeated releases and presses of Space: they
     // neither end the hold nor start another.
     const bool spaceKey = isSpaceStroke(event);

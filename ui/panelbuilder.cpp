@@ -146,8 +146,8 @@ QRadioButton* addOption(QWidget* frame, const AddressOptionSpec& spec)
 }
 
 // A line whose text the mouse can select and copy from its context menu ("Copy": the
-// selection, or the whole line when nothing is selected). It stays out of the Tab order and
-// never takes the focus, so clicking it leaves the focused button focused.
+// selection, or the whole line when nothing is selected; "History" follows it). It stays out of
+// the Tab order and never takes the focus, so clicking it leaves the focused button focused.
 void makeCopyable(QLabel* line)
 {
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -231,8 +231,15 @@ PanelControls buildPanel(QWidget* window)
             break;
         }
     }
-    for (QLabel* line : {controls.txdLine, controls.rxdLine, controls.statusLine})
+    controls.historyAction = new QAction(QStringLiteral("History"), window);
+    controls.historyAction->setObjectName(QStringLiteral("historyAction"));
+    controls.historyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    controls.historyAction->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(controls.historyAction);
+    for (QLabel* line : {controls.txdLine, controls.rxdLine, controls.statusLine}) {
         makeCopyable(line);
+        line->addAction(controls.historyAction);
+    }
     for (const ButtonSpec& spec : panelButtons())
         controls.buttons[std::size_t(spec.id)] = addButton(containers, spec);
     QWidget* addressFrame = containers.of(PanelGroup::Address);

@@ -8,6 +8,7 @@
 #include <QList>
 #include <array>
 
+class QAction;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -28,13 +29,17 @@ struct PanelControls
     QLabel* ackLegend = nullptr;
     QLabel* crLegend = nullptr;
     QLabel* spaceLegend = nullptr;
+    // Opens the history of the session's exchanges: Ctrl+H anywhere on the panel, and the TxD,
+    // RxD and status lines' context menu.
+    QAction* historyAction = nullptr;
 
     QPushButton* button(PanelButton id) const { return buttons[std::size_t(id)]; }
 };
 
 // Lays the whole panel out on `window` (its client widget) from the button and layout tables:
 // frames, titles, lines, legends, the 53 buttons and the address options, with their colours,
-// fonts, Tab order and the keyboard focus on POWER "On". Connects no behaviour of its own.
+// fonts, Tab order and the keyboard focus on POWER "On", and the history action. Connects no
+// behaviour of its own but the lines' "Copy".
 // The colours show as given under the Fusion style.
 PanelControls buildPanel(QWidget* window);
 

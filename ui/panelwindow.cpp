@@ -2,6 +2,7 @@
 
 #include "session/session.h"
 #include "ui/commandconsole.h"
+#include "ui/historywindow.h"
 #include "ui/holdbuttons.h"
 #include "ui/portdialog.h"
 #include "ui/retrycomport.h"
@@ -54,6 +55,7 @@ PanelWindow::PanelWindow(Session& session, QWidget* parent)
     m_controls = buildPanel(this);
     bindButtons();
     bindSession();
+    HistoryWindow::attach(this, m_controls.historyAction, m_session);
     // A technician at the panel wants a line that went away back without a click.
     m_session.setReconnectEnabled(true);
 
@@ -140,6 +142,10 @@ void PanelWindow::bindSession()
         PortDialog* dialog = portDialog();
         dialog->setWindowModality(Qt::ApplicationModal);
         dialog->show();
+    });
+    // Two panels are told apart by the line each is on; before any port opened there is none.
+    connect(&m_session, &Session::lineChanged, this, [this](const QString& line) {
+        setWindowTitle(QStringLiteral("TK-VXR8800 \u2014 ") + line);
     });
     connect(&m_session, &Session::notice, this, &PanelWindow::showNotice);
     connect(&m_session, &Session::ended, this, &PanelWindow::sessionEnded);

@@ -23,7 +23,7 @@ class TestCommandExtraction : public QObject
         QTest::newRow("no trimming, no case change") << "  cf g 1  " << QByteArray("  cf g 1  \r");
         // Latin-1 letters are one byte each; beyond, one "?" per code point (a pair counts once).
         QTest::newRow("beyond Latin-1")
-            << u"C\u00e9\u20ac\U0001F6000"_qs << QByteArray("C\xe9??0\r");
+            << QString::fromUtf16(u"C\u00e9\u20ac\U0001F6000") << QByteArray("C\xe9??0\r");
         QTest::newRow("control characters kept") << "C\t0\r" << QByteArray("C\t0\r\r");
     }
     void fromText()

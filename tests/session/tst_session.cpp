@@ -126,6 +126,8 @@ class TestSession : public QObject
                  QStringLiteral("tcp://projector.example:4001"));
         QCOMPARE(g.session.portDescription(),
                  QStringLiteral("COM%1 tcp://projector.example:4001").arg(g.link.port));
+        QCOMPARE(g.session.line(),
+                 QStringLiteral("COM%1 (tcp://projector.example:4001)").arg(g.link.port));
         QCOMPARE(TempStore::readRaw(), QByteArray("[Ports]\nCOM2=/dev/zuno-test-a\n"));
     }
 
@@ -169,7 +171,8 @@ class TestSession : public QObject
 
     // OK opens the chosen port and stores port and speed in the file's codes; a port that does
     // not open, or no port, gives the reason and stores nothing; a store that fails after the
-    // port opened says so and leaves the port open.
+    // port opened says so and leaves the port open. The line is named anew only when another
+    // port opens.
     void applyingAChoice()
     {
         TempStore::writeRaw("[StartUP]\nComPort=4\nBaudRate=96\n");
@@ -177,7 +180,10 @@ class TestSession : public QObject
         f.link.refusals = {{5, QStringLiteral("gone")}};
         QSignalSpy changed(&f.session, &Session::portChanged);
         QSignalSpy failed(&f.session, &Session::portChangeFailed);
+        QSignalSpy line(&f.session, &Session::lineChanged);
+        QCOMPARE(f.session.line(), QString());
         f.session.start();
+        QCOMPARE(line.takeFirst().first().toString(), QStringLiteral("COM4 (/dev/ttyS3)"));
         f.session.beginPortChange();
         QVERIFY(!f.link.isOpen());
         QCOMPARE(f.session.savedPortChoice(), (PortChoice{4, 9600}));
@@ -194,6 +200,8 @@ class TestSession : public QObject
         f.session.choosePort({12, 19200});
         f.session.applyPortChoice();
         QVERIFY(changed.size() == 1 && f.link.isOpen() && f.link.port == 12);
+        QCOMPARE(line.size(), 1);
+        QCOMPARE(f.session.line(), QStringLiteral("COM12 (/dev/ttyUSB7)"));
         QCOMPARE(TempStore::readRaw(), QByteArray("[StartUP]\nComPort=12\nBaudRate=192\n"));
 
         // A folder where the file should be cannot be written, not even by the superuser.

@@ -36,6 +36,16 @@ class TestSettings : public QObject
         QVERIFY(TempStore::readRaw().contains("ComPort=7"));
     }
 
+    // A file replaced by another of the same size within one tick of the file system's clock is
+    // read anew, not taken for the one read before.
+    void sameSizeReplacementReadAnew()
+    {
+        for (const char digit : QByteArrayView("123456")) {
+            TempStore::writeRaw(QByteArray("[StartUP]\nComPort=") + digit + '\n');
+            QCOMPARE(Settings().text("StartUP", "ComPort", "missing"), QString(QLatin1Char(digit)));
+        }
+    }
+
     // Hand-edited start-up values read into the tool's terms: a port of 1 to 15 or none, the
     // speed code 96 as 9600 bit/s and anything else as 19200, an address the row offers or SINGLE.
     void startUpReading_data()

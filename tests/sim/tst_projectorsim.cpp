@@ -9,29 +9,36 @@ using zuno::sim::ProjectorSim;
 // faults, is always named so that GCC's missing-initializer warning stays quiet.
 
 static const QByteArray kAck("\x06");
+static constexpr qint64 kNsPerMs = 1000000;
 
-// Everything the simulator writes to the line, each write with the time it was made.
+// A simulator on a clock the test moves: line time passes only in advance(), a millisecond at a
+// time, and whatever falls due in a millisecond happens in it. Nothing waits for real time.
+struct ClockedSim : ProjectorSim
+{
+    using ProjectorSim::ProjectorSim;
+    qint64 nowNs() const override { return ns; }
+    void advance(qint64 ms)
+    {
+        while (ms-- > 0) {
+            ns += kNsPerMs;
+            runDue();
+        }
+    }
+    qint64 ns = 0;
+};
+
+// Everything the simulator writes to the line, each write with the line time it was made at.
 struct Line
 {
-    explicit Line(ProjectorSim& sim)
+    explicit Line(ClockedSim& sim)
     {
-        clock.start();
-        QObject::connect(&sim, &ProjectorSim::output, [this](const QByteArray& bytes) {
+        QObject::connect(&sim, &ProjectorSim::output, [this, &sim](const QByteArray& bytes) {
             received += bytes;
-            writes.append({clock.nsecsElapsed(), bytes});
+            writes.append({sim.ns, bytes});
         });
     }
     QByteArray received;
     QList<QPair<qint64, QByteArray>> writes;
-    QElapsedTimer clock;
-};
-
-// A simulator whose line clock can jump ahead, as it does for a process stopped and continued.
-struct StalledSim : ProjectorSim
-{
-    using ProjectorSim::ProjectorSim;
-    qint64 nowNs() const override { return ProjectorSim::nowNs() + stallNs; }
-    qint64 stallNs = 0;
 };
 
 class TestProjectorSim : public QObject
@@ -74,64 +81,75 @@ void TestProjectorSim::replies()
 {
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, expected);
-    ProjectorSim sim({.projectorCount = 2, .replyDelayMs = 0, .faults = {{2, "28"}}});
+    ClockedSim sim({.projectorCount = 2, .replyDelayMs = 0, .faults = {{2, "28"}}});
     Line line(sim);
     for (const QByteArray& piece : input.split('|'))
         sim.feed(piece);
-    QTRY_COMPARE(line.received, expected);
+    sim.advance(1000);
+    QCOMPARE(line.received, expected);
 }
 
-// A second power on changes nothing, power on is refused while cooling, power off in the count
-// down cools at once; lamp hours count while on only, up to five digits.
+// Power on counts down for exactly the warm-up, a second power on changes nothing, power on is
+// refused while cooling, power off in the count down cools at once; lamp hours count while on
+// only, up to five digits.
 void TestProjectorSim::powerCycleAndLampHours()
 {
-    ProjectorSim sim({.warmupMs = 300, .cooldownMs = 300, .lampHourMs = 5, .faults = {}});
+    ClockedSim sim({.warmupMs = 300, .cooldownMs = 300, .lampHourMs = 5, .faults = {}});
     Line line(sim);
-    QElapsedTimer transition;
-    const auto exchange = [&](const QByteArray& input, const QByteArray& reply) {
+    const auto exchange = [&](const QByteArray& input) {
         line.received.clear();
-        transition.start();
         sim.feed(input);
-        QTRY_COMPARE(line.received, reply);
+        sim.advance(100);
+        return line.received;
     };
-    exchange("C00\rCR0\rC00\r", kAck + "40\r" + kAck);
-    QTRY_COMPARE(sim.status(1), QByteArray("00"));
-    QVERIFY(transition.elapsed() >= 300);
-    QTRY_VERIFY(sim.lampHours(1) > 1210);
-    exchange("C01\rC00\rCR0\r", kAck + kAck + "20\r");
-    const int atPowerOff = sim.lampHours(1);
-    QTRY_COMPARE(sim.status(1), QByteArray("80"));
-    QVERIFY(transition.elapsed() >= 300);
-    QCOMPARE(sim.lampHours(1), atPowerOff); // 300 ms of cooling would have added 60 hours
-    exchange("C00\rC01\rCR0\r", kAck + kAck + "20\r");
+    QCOMPARE(exchange("C00\rCR0\rC00\r"), kAck + "40\r" + kAck);
+    sim.advance(199);
+    QCOMPARE(sim.status(1), QByteArray("40"));
+    sim.advance(1);
+    QCOMPARE(sim.status(1), QByteArray("00"));
+    sim.advance(50);
+    QCOMPARE(sim.lampHours(1), 1210);
+    QCOMPARE(exchange("C01\rC00\rCR0\r"), kAck + kAck + "20\r");
+    sim.advance(200);
+    QCOMPARE(sim.status(1), QByteArray("80"));
+    QCOMPARE(sim.lampHours(1), 1210); // 300 ms of cooling would have added 60 hours
+    QCOMPARE(exchange("C00\rC01\rCR0\r"), kAck + kAck + "20\r");
 
-    ProjectorSim worn({.warmupMs = 0, .lampHoursStart = 99990, .lampHourMs = 5, .faults = {}});
+    ClockedSim worn({.warmupMs = 0, .lampHoursStart = 99990, .lampHourMs = 5, .faults = {}});
     Line wornLine(worn);
     worn.feed("C00\r");
-    QTRY_COMPARE(worn.lampHours(1), 99999);
+    worn.advance(100);
+    QCOMPARE(worn.lampHours(1), 99999);
     worn.feed("CR3\r");
-    QTRY_COMPARE(wornLine.received, kAck + "99999\r");
+    worn.advance(100);
+    QCOMPARE(wornLine.received, kAck + "99999\r");
 }
 
-// In whole writes or one write per character, the k-th byte is not written before the reply
-// delay and k character times (split: one character time and k - 1 gaps) have passed.
+// In whole writes or one write per character, the k-th byte goes out in the millisecond in which
+// the reply delay and k character times (split: one character time and k - 1 gaps) are over.
 void TestProjectorSim::pacedInOrder()
 {
     for (const bool split : {false, true}) {
-        ProjectorSim sim(
+        ClockedSim sim(
             {.replyDelayMs = 30, .baud = 9600, .split = split, .splitGapMs = 4, .faults = {}});
         Line line(sim);
-        const qint64 fedAt = line.clock.nsecsElapsed();
         sim.feed("CR6\rCR0\rC0D\r");
-        QTRY_COMPARE(line.received, "025.0 025.5 026.0\r80\r" + kAck);
+        sim.advance(300);
+        QCOMPARE(line.received, "025.0 025.5 026.0\r80\r" + kAck);
         const qint64 characterNs = ProjectorSim::characterNs(9600);
         qsizetype count = 0;
         for (const auto& [at, bytes] : line.writes) {
             QVERIFY(!split || bytes.size() == 1);
-            count += bytes.size();
-            QVERIFY2(at - fedAt >=
-                         30000000 + characterNs + (count - 1) * (split ? 4000000 : characterNs),
-                     qPrintable(QStringLiteral("split %1: byte %2 early").arg(split).arg(count)));
+            for (qsizetype i = 0; i < bytes.size(); ++i) {
+                const qint64 due =
+                    30 * kNsPerMs + characterNs + count++ * (split ? 4 * kNsPerMs : characterNs);
+                QVERIFY2(at >= due && at < due + kNsPerMs,
+                         qPrintable(QStringLiteral("split %1: byte %2 at %3 ns, due at %4 ns")
+                                        .arg(split)
+                                        .arg(count)
+                                        .arg(at)
+                                        .arg(due)));
+            }
         }
     }
 }
@@ -140,28 +158,33 @@ void TestProjectorSim::pacedInOrder()
 // answered (the rest ignored) and counts anew after a reset; noise never lands inside a reply.
 void TestProjectorSim::silentHangupAndNoise()
 {
-    ProjectorSim silent({.warmupMs = 200, .silent = true, .faults = {}});
+    ClockedSim silent({.warmupMs = 200, .silent = true, .faults = {}});
     Line silentLine(silent);
     silent.feed("C00\rCR0\r");
-    QTRY_COMPARE(silent.status(1), QByteArray("00")); // any reply would long have been written
+    silent.advance(300);
+    QCOMPARE(silent.status(1), QByteArray("00"));
     QCOMPARE(silentLine.received, QByteArray());
 
-    ProjectorSim sim({.replyDelayMs = 0, .hangupAfterCommands = 2, .faults = {}});
+    ClockedSim sim({.replyDelayMs = 0, .hangupAfterCommands = 2, .faults = {}});
     Line line(sim);
     QByteArrayList atHangup;
     QObject::connect(&sim, &ProjectorSim::hangupDue, [&] { atHangup << line.received; });
     sim.feed("CR0\rCR1\rCR4\r");
-    QTRY_COMPARE(atHangup, QByteArrayList{"80\r1\r"});
+    sim.advance(100);
+    QCOMPARE(atHangup, QByteArrayList{"80\r1\r"});
     sim.resetLine();
     line.received.clear();
     sim.feed("CR4\rCR0\r");
-    QTRY_COMPARE(atHangup, QByteArrayList({"80\r1\r", "11\r80\r"}));
+    sim.advance(100);
+    QCOMPARE(atHangup, QByteArrayList({"80\r1\r", "11\r80\r"}));
 
-    ProjectorSim noisy({.replyDelayMs = 0, .noiseBytesPerSecond = 1000, .faults = {}});
+    ClockedSim noisy({.replyDelayMs = 0, .noiseBytesPerSecond = 1000, .faults = {}});
     Line noisyLine(noisy);
+    noisy.advance(150);
     noisy.feed("CR6\r");
-    QTRY_VERIFY(noisyLine.received.size() > 150 &&
-                noisyLine.received.contains("025.0 025.5 026.0\r"));
+    noisy.advance(300);
+    QVERIFY(noisyLine.received.size() > 250);
+    QVERIFY(noisyLine.received.contains("025.0 025.5 026.0\r"));
 }
 
 // A client writing without reading: commands beyond the pending replies' limit are dropped and
@@ -170,7 +193,7 @@ void TestProjectorSim::silentHangupAndNoise()
 // reported in the same rhythm.
 void TestProjectorSim::floodDroppedAndReported()
 {
-    ProjectorSim sim({.replyDelayMs = 0, .faults = {}});
+    ClockedSim sim({.replyDelayMs = 0, .faults = {}});
     Line line(sim);
     QList<qint64> reports;
     connect(&sim, &ProjectorSim::commandsDropped, [&](qint64 count) { reports << count; });
@@ -178,42 +201,53 @@ void TestProjectorSim::floodDroppedAndReported()
     sim.feed(QByteArray("CR0\r").repeated(limit + 1000));
     QCOMPARE(reports, QList<qint64>{1000});
     sim.feed("CR0\rCR0\r");
-    QTRY_COMPARE(line.received, QByteArray("80\r").repeated(limit));
+    sim.advance(300);
+    QCOMPARE(line.received, QByteArray("80\r").repeated(limit));
     sim.feed("CR4\r");
-    QTRY_COMPARE(line.received, QByteArray("80\r").repeated(limit) + "11\r");
-    QTRY_COMPARE(reports, QList<qint64>({1000, 2}));
+    sim.advance(699);
+    QCOMPARE(line.received, QByteArray("80\r").repeated(limit) + "11\r");
+    QCOMPARE(reports, QList<qint64>{1000});
+    sim.advance(1);
+    QCOMPARE(reports, QList<qint64>({1000, 2}));
 
-    ProjectorSim flooded({.faults = {}});
+    ClockedSim flooded({.faults = {}});
     QStringList notes;
     connect(&flooded, &ProjectorSim::note, [&](const QString& text) { notes << text; });
     for (int i = 0; i < 100; ++i)
         flooded.feed(QByteArray(4096, 'x'));
     QCOMPARE(notes, QStringList{"4096 bytes without CR thrown away"});
-    QTRY_COMPARE(notes, QStringList({"4096 bytes without CR thrown away",
-                                     "405504 bytes without CR thrown away"}));
+    flooded.advance(1000);
+    QCOMPARE(notes, QStringList({"4096 bytes without CR thrown away",
+                                 "405504 bytes without CR thrown away"}));
 }
 
-// Ten minutes of stall at the first write (the clock jumps while nothing runs): the replies under
-// way go on at line speed instead of all at once, and noise makes up for no more than its
+// Ten minutes of stall after the first write (the clock jumps while nothing runs): the replies
+// under way go on at line speed instead of all at once, and noise makes up for no more than its
 // catch-up time.
 void TestProjectorSim::stallDoesNotBurst()
 {
     constexpr qint64 kTenMinutesNs = 600LL * 1000000000;
-    StalledSim sim({.replyDelayMs = 0, .baud = 9600, .faults = {}});
+    ClockedSim sim({.replyDelayMs = 0, .baud = 9600, .faults = {}});
     Line line(sim);
-    connect(&sim, &ProjectorSim::output, [&] { sim.stallNs = kTenMinutesNs; });
     const QByteArray replies = QByteArray("025.0 025.5 026.0\r").repeated(3);
     sim.feed("CR6\rCR6\rCR6\r");
-    QTRY_COMPARE(line.received, replies);
-    const auto& [stalledAt, firstWrite] = line.writes.first();
-    QCOMPARE_GE(line.writes.last().first - stalledAt,
-                (replies.size() - firstWrite.size() - 1) * ProjectorSim::characterNs(9600));
+    sim.advance(2);
+    QCOMPARE(line.writes.size(), 1);
+    sim.ns += kTenMinutesNs;
+    const qint64 resumedNs = sim.ns;
+    sim.advance(200);
+    QCOMPARE(line.received, replies);
+    QCOMPARE_GE(line.writes.last().first - resumedNs,
+                (replies.size() - line.writes.first().second.size() - 1) *
+                    ProjectorSim::characterNs(9600));
 
-    StalledSim noisy({.noiseBytesPerSecond = 1000, .faults = {}});
+    ClockedSim noisy({.noiseBytesPerSecond = 1000, .faults = {}});
     QSignalSpy noise(&noisy, &ProjectorSim::noiseQueued);
-    QVERIFY(noise.wait());
-    noisy.stallNs = kTenMinutesNs;
-    QVERIFY(noise.wait());
+    noisy.advance(100);
+    QCOMPARE(noise.size(), 1);
+    noisy.ns += kTenMinutesNs;
+    noisy.advance(1);
+    QCOMPARE(noise.size(), 2);
     QCOMPARE_LE(noise.last().first().toByteArray().size(),
                 1000 * ProjectorSim::kNoiseCatchUpMs / 1000 + 1);
 }

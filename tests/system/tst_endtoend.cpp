@@ -3,12 +3,15 @@
 #include "settings/settings.h"
 #include "testing/fakepanel.h"
 #include "testing/testsupport.h"
+#include "ui/historywindow.h"
 #include "ui/panelwindow.h"
 #include "ui/portdialog.h"
 #include "ui/retrycomport.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +19,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -143,6 +147,35 @@ class TestEndToEnd : public QObject
         QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 5000);
     }
 
+    // The lines of a session log (or of a saved history) after their time and port, both
+    // checked, without blanks.
+    QList<QStringList> loggedEvents(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {{"cannot read " + path}};
+        static const QRegularExpression time(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
+        const QString port = QStringLiteral("COM5 ") + TempStore::value("Ports", "COM5");
+        QList<QStringList> events;
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            QStringList fields = line.split(u'\t');
+            if (fields.size() < 3 || !time.match(fields[0]).hasMatch() || fields[1] != port)
+                return {{"malformed: " + line}};
+            fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
+            // A reply's pieces in one "received", also around its reading logged between them.
+            const auto reply = std::find_if(events.rbegin(), events.rend(), [](const auto& e) {
+                return e[0] == "received" || e[0] == "sent";
+            });
+            if (fields[0] == "received" && reply != events.rend() && (*reply)[0] == "received")
+                *reply = {"received", (*reply)[1] + fields[1], (*reply)[2] + fields[2]};
+            else
+                events << fields;
+        }
+        return events;
+    }
+
   private slots:
     void initTestCase()
     {
@@ -169,21 +202,10 @@ class TestEndToEnd : public QObject
         m_sim.waitForFinished(3000);
     }
 
-    // Power on from standby: STATUS reads standby, count down, then power on on the sim's clock.
-    void powerOnSequenceReadsBackThroughStatus()
-    {
-        START_BOTH({"--warmup-ms", "1500"});
-        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
-        readBack(PanelButton::PowerOn, "  [ACK] ");
-        readBack(PanelButton::Status, " 4 0  [CR] ", " Count down");
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("projector 1: status 00"), 10000);
-        readBack(PanelButton::Status, " 0 0  [CR] ", " Power ON");
-        simulatorReceivedAllWritten({"CR0[CR]", "C00[CR]", "CR0[CR]", "CR0[CR]"});
-    }
-
-    // Exchanges read back on the RxD and status lines: input 3 set, then read (the projector starts
-    // on input 1); lamp time and temperatures, whole or a character at a time; and a projector
-    // that stays silent, which gets the no-reply mark.
+    // Exchanges read back on the RxD and status lines: power on from standby, read during the
+    // count down and once warmed up at once; input 3 set, then read (the projector starts on input
+    // 1); lamp time and temperatures, whole or a character at a time; and a projector that stays
+    // silent, which gets the no-reply mark.
     void exchanges_data()
     {
         QTest::addColumn<QStringList>("simArguments");
@@ -194,6 +216,8 @@ class TestEndToEnd : public QObject
         const QString spelled = " 0 2 5 . 0 _ 0 2 5 . 5 _ 0 2 6 . 0  [CR] ";
         const QString temperatures = " 0 2 5 . 0 deg C 0 2 5 . 5 deg C 0 2 6 . 0 deg C ";
         // clang-format off
+        QTest::newRow("counting down") << QStringList{"--warmup-ms", "600000"} << QList{B::PowerOn, B::Status} << " 4 0  [CR] " << " Count down";
+        QTest::newRow("warmed up") << QStringList{"--warmup-ms", "0"} << QList{B::PowerOn, B::Status} << " 0 0  [CR] " << " Power ON";
         QTest::newRow("input 3") << QStringList() << QList{B::Input3, B::InputMode} << " 3  [CR] " << " Input 3";
         QTest::newRow("lamp time") << QStringList{"--lamp-hours", "1234"} << QList{B::LampTime} << " 0 1 2 3 4  [CR] " << "   1 2 3 4   Hour Use";
         QTest::newRow("temperatures") << QStringList() << QList{B::Temp} << spelled << temperatures;
@@ -221,20 +245,25 @@ class TestEndToEnd : public QObject
         simulatorReceivedAllWritten(commands);
     }
 
-    // ZOOM held repeats its command; after the release only the next click goes out: STATUS is
-    // the next command the simulator receives, and still the last once its display has cleared.
+    // ZOOM held repeats its command; after the release only the next click goes out: the repeat
+    // has stopped, and STATUS is the next and last command the simulator receives.
     void heldZoomRepeatsUntilRelease()
     {
         START_BOTH({});
         QPushButton* zoom = m_window->controls().button(PanelButton::ZoomUp);
+        // Released as soon as every send, five at least, has been answered, before the next send:
+        // no late answer can join the reply to STATUS.
+        connect(&link(), &Link::received, zoom,
+                [this, zoom, answers = qsizetype(0)](const QByteArray& bytes) mutable {
+                    answers += bytes.count('\x06');
+                    if (zoom->isDown() && answers >= 5 && answers == m_written.size())
+                        QTest::mouseRelease(zoom, Qt::LeftButton);
+                });
         QTest::mousePress(zoom, Qt::LeftButton);
-        // Released between two sends, the last one answered: no late answer can join the reply
-        // to STATUS.
-        QTRY_VERIFY_WITH_TIMEOUT(m_written.size() >= 5 && exchange().collected() == "\x06", 10000);
-        QTest::mouseRelease(zoom, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!zoom->isDown(), 10000);
+        QVERIFY(!exchange().repeatTimer().isActive());
         const qsizetype sends = m_written.size();
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
-        QTRY_VERIFY_WITH_TIMEOUT(m_window->controls().txdLine->text().isEmpty(), 5000);
         QStringList expected(sends, QStringLiteral("C47[CR]"));
         simulatorReceivedAllWritten(expected << QStringLiteral("CR0[CR]"));
     }
@@ -289,42 +318,105 @@ class TestEndToEnd : public QObject
         chooseAddress(1);
         readBack(PanelButton::Status, " X X X X ");
         m_window->close();
-        QFile file(m_dir.filePath("session.log"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        static const QRegularExpression time(
-            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
-        const QString port = QStringLiteral("COM5 ") + TempStore::value("Ports", "COM5");
-        QList<QStringList> events; // the fields after time and port, without blanks
-        for (const QString& line :
-             QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
-            QStringList fields = line.split(u'\t');
-            QVERIFY2(fields.size() >= 3 && time.match(fields[0]).hasMatch() && fields[1] == port,
-                     qPrintable(line));
-            fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
-            const auto reply = std::find_if(events.rbegin(), events.rend(), [](const auto& e) {
-                return e[0] == "received" || e[0] == "sent";
-            });
-            if (fields[0] == "received" && reply != events.rend() && (*reply)[0] == "received")
-                *reply = {"received", (*reply)[1] + fields[1], (*reply)[2] + fields[2]};
-            else
-                events << fields;
-        }
         const QString speed = m_tcp ? "speedsetbytheserialdeviceserver" : "9600bit/s";
-        QCOMPARE(events, (QList<QStringList>{{"opened", speed},
-                                             {"sent", "4352300D", "CR0[CR]"},
-                                             {"received", "38300D", "80[CR]"},
-                                             {"status", "Standby"},
-                                             {"sent", "414646464352300D", "AFFFCR0[CR]"},
-                                             {"no-reply"},
-                                             {"closed"}}));
+        QCOMPARE(loggedEvents(m_dir.filePath("session.log")),
+                 (QList<QStringList>{{"opened", speed},
+                                     {"sent", "4352300D", "CR0[CR]"},
+                                     {"received", "38300D", "80[CR]"},
+                                     {"status", "Standby"},
+                                     {"sent", "414646464352300D", "AFFFCR0[CR]"},
+                                     {"no-reply"},
+                                     {"closed"}}));
+    }
+
+    // The history window after real exchanges: a row each with what went out and came back, the
+    // words and a reply time. The filter narrows the rows as typed; Copy gives the selected rows
+    // and Save all of them as session log lines, a reply's pieces in one; a file that cannot be
+    // written is said in a box. Closed, the window catches up when shown again, and keeps its
+    // bound. The panel's title names the line.
+    void historyWindowShowsTheExchanges()
+    {
+        START_BOTH({"--lamp-hours", "1234"});
+        QCOMPARE(
+            m_window->windowTitle(),
+            QStringLiteral("TK-VXR8800 \u2014 COM5 (%1)").arg(TempStore::value("Ports", "COM5")));
+        readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
+        readBack(PanelButton::LampTime, " 0 1 2 3 4  [CR] ");
+        chooseAddress(1);
+        readBack(PanelButton::Status, " X X X X ");
+        QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
+        auto* history = openWindow<HistoryWindow>("historyWindow");
+        QVERIFY(history);
+        auto* table = history->findChild<QTableView*>("historyTable");
+        QAbstractItemModel* rows = table->model();
+        const auto row = [rows](int r) {
+            QStringList cells;
+            for (int column = 0; column < rows->columnCount(); ++column)
+                cells << rows->index(r, column).data().toString();
+            return cells.mid(2, 5) << cells[7].section(u' ', 1);
+        };
+        QCOMPARE(rows->rowCount(), 3);
+        QCOMPARE(row(0), (QStringList{"C R 0  [CR]", "43 52 30 0D", "8 0  [CR]", "38 30 0D",
+                                      "Stand by", "ms"}));
+        QCOMPARE(row(1).at(4), QStringLiteral("1 2 3 4   Hour Use"));
+        QCOMPARE(row(2), (QStringList{"A F F F C R 0  [CR]", "41 46 46 46 43 52 30 0D", "", "", "",
+                                      "reply"}));
+        QVERIFY(m_session->history().at(0).replyMicros > 0);
+
+        auto* filter = history->findChild<QLineEdit*>("filterBox");
+        for (const char* text : {"cr3", "435233", "hour use"}) {
+            filter->clear();
+            QTest::keyClicks(filter, text);
+            QCOMPARE(rows->rowCount(), 1);
+            QCOMPARE(row(0).at(0), QStringLiteral("C R 3  [CR]"));
+        }
+        table->selectRow(0);
+        QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+        filter->clear();
+
+        const QString saved = m_dir.filePath("history.log");
+        HistoryWindow::setSavePathForTesting([&saved] { return saved; });
+        history->save();
+        QCOMPARE(loggedEvents(saved),
+                 (QList<QStringList>{{"sent", "4352300D", "CR0[CR]"},
+                                     {"received", "38300D", "80[CR]"},
+                                     {"status", "Standby"},
+                                     {"sent", "4352330D", "CR3[CR]"},
+                                     {"received", "30313233340D", "01234[CR]"},
+                                     {"status", "1234HourUse"},
+                                     {"sent", "414646464352300D", "AFFFCR0[CR]"},
+                                     {"no-reply"}}));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString::fromUtf8(file.readAll()).split(u'\n').mid(3, 3).join(u'\n') + u'\n');
+        HistoryWindow::setSavePathForTesting([this] { return m_dir.filePath("none/history.log"); });
+        history->save();
+        auto* failed = history->findChild<QMessageBox*>("saveFailed");
+        QVERIFY(failed && failed->text().contains(m_dir.filePath("none/history.log")));
+        HistoryWindow::setSavePathForTesting({});
+
+        history->close();
+        m_session->history().setCapacity(2);
+        readBack(PanelButton::LampTime, " X X X X ");
+        // The RxD line's context menu opens it too.
+        const QList<QAction*> menu = m_window->controls().rxdLine->actions();
+        QCOMPARE(menu.last()->text(), QStringLiteral("History"));
+        menu.last()->trigger();
+        QVERIFY(history->isVisible());
+        QCOMPARE(rows->rowCount(), 2);
+        QCOMPARE(row(1).at(0), QStringLiteral("A F F F C R 3  [CR]"));
+        readBack(PanelButton::Status, " X X X X ");
+        QTRY_COMPARE(rows->index(1, 0).data().toInt(), 5);
+        QCOMPARE(rows->rowCount(), 2);
     }
 
     // The line going away like a pulled adapter (or a server that goes away) closes the port
     // once; "COM" stops the panel's own retries, then OK fails while the line is away and opens
-    // it once it is back.
+    // it once the simulator has been told to bring it back.
     void hangUpClosesThePortAndComReopensIt()
     {
-        START_BOTH({"--hangup-after", "1", "--reopen-after-ms", "4000"});
+        START_BOTH({"--hangup-after", "1", "--reopen-on-input"});
         QSignalSpy lost(&link(), &Link::lost);
         readBack(PanelButton::Status, " 8 0  [CR] ", " Stand by");
         QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("hang-up: line closed"), 10000);
@@ -341,7 +433,8 @@ class TestEndToEnd : public QObject
         QVERIFY2(m_messages.first().contains(m_tcp ? "refused" : "no such device"),
                  qPrintable(m_messages.first()));
         QVERIFY(!link().isOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("line reopened"), 20000);
+        m_sim.write("\n"); // the line comes back
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.contains("line reopened"), 10000);
         click(dialog->okButton);
         QTRY_VERIFY_WITH_TIMEOUT(link().isOpen(), 10000);
         QTRY_VERIFY(!dialog);

@@ -183,7 +183,8 @@ class TestPanelExecutable : public QObject
             return file.open(QIODevice::ReadOnly) && file.seek(std::max(0LL, file.size() - 64)) &&
                    file.readAll().endsWith(end);
         };
-        QTRY_VERIFY_WITH_TIMEOUT(lastLineEnds("\topened\n"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(lastLineEnds("\topened\tspeed set by the serial device server\n"),
+                                 30000);
         const qint64 peakBefore = peakKiB(panel.processId());
         qint64 sent = 0;
         const auto flood = [&] {

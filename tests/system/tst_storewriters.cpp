@@ -10,7 +10,11 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <poll.h>
+#include <semaphore>
+#include <sys/inotify.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace zuno;
 
@@ -27,19 +31,23 @@ class TestStoreWriters : public QObject
                   {"--register", "COM7", "--config-home", QFileInfo(TempStore::filePath()).path()});
     }
 
-    // The device the simulator prints once its line is open and registered.
+    // The device the simulator prints once its line is open and registered; empty when it
+    // printed none.
     static QString deviceOf(QProcess& sim)
     {
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 10000); }();
+        if (!QTest::qWaitFor([&] { return sim.canReadLine(); }, 10000))
+            return {};
         return QString::fromLocal8Bit(sim.readLine().trimmed());
     }
 
-    // True once the process has a pseudo-terminal open.
+    // True once the process has a pseudo-terminal's master open (through /dev/ptmx, or in a
+    // container through the link to it in /dev/pts).
     static bool hasPseudoTerminal(qint64 pid)
     {
         const auto fds = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryInfoList(QDir::System);
-        return std::any_of(fds.begin(), fds.end(),
-                           [](const QFileInfo& fd) { return fd.symLinkTarget() == "/dev/ptmx"; });
+        return std::any_of(fds.begin(), fds.end(), [](const QFileInfo& fd) {
+            return fd.symLinkTarget() == "/dev/ptmx" || fd.symLinkTarget() == "/dev/pts/ptmx";
+        });
     }
 
   private slots:
@@ -91,32 +99,38 @@ class TestStoreWriters : public QObject
         QVERIFY(f.link.isOpen());
         f.session.chooseAddress("A002");
 
-        // The lock is held by a thread of the test, as by another program, until the panel has
-        // begun its close; what the file holds then shows whether anyone wrote past the lock.
-        std::atomic<bool> locked = false, closing = false;
+        // The lock is held by a thread of the test, as by another program, until the session's
+        // end has begun and someone has since come to the lock; what the file holds then shows
+        // whether anyone wrote past the lock, and the end cannot return before the lock is free.
+        std::counting_semaphore<> closing(0);
+        std::atomic<bool> locked = false, released = false;
         QByteArray whileHeld;
         std::thread holder([&] {
             QLockFile lock(TempStore::filePath() + ".lock");
             locked = lock.lock();
-            while (!closing)
-                std::this_thread::yield();
+            closing.acquire();
+            const int watch = ::inotify_init1(IN_CLOEXEC);
+            pollfd attempt{watch, POLLIN, 0};
+            if (::inotify_add_watch(watch, QFile::encodeName(lock.fileName()), IN_OPEN) >= 0)
+                ::poll(&attempt, 1, 10000); // a waiter reads the lock's owner
+            ::close(watch);
             QFile file(TempStore::filePath());
             if (file.open(QIODevice::ReadOnly))
                 whileHeld = file.readAll();
+            released = true;
         });
         const auto release = qScopeGuard([&] {
-            closing = true;
-            if (holder.joinable())
-                holder.join();
+            closing.release();
+            holder.join();
         });
         QTRY_VERIFY(locked);
         QProcess sim;
         startSim(sim);
         // Its line is open (it registers right after): the simulator is at the lock.
         QTRY_VERIFY_WITH_TIMEOUT(hasPseudoTerminal(sim.processId()), 10000);
-        closing = true;
+        closing.release();
         f.session.end(); // waits for the lock
-        holder.join();
+        QVERIFY(released);
         const QString device = deviceOf(sim);
 
         QCOMPARE(whileHeld, before);

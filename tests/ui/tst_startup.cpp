@@ -1,6 +1,7 @@
 #include "testing/fakepanel.h"
 #include "testing/testsupport.h"
 #include "ui/commandconsole.h"
+#include "ui/historywindow.h"
 #include "ui/portdialog.h"
 #include "ui/retrycomport.h"
 
@@ -119,6 +120,10 @@ class TestStartup : public QObject
         QTRY_VERIFY(shown.isNull());
         QVERIFY(m_panel->window.isVisible() && placed());
         QCOMPARE(m_panel->link.isOpen(), ok);
+        // The title names the line once one is open.
+        QCOMPARE(m_panel->window.windowTitle(),
+                 ok ? QStringLiteral("TK-VXR8800 \u2014 COM2 (/dev/ttyS1)")
+                    : QStringLiteral("TK-VXR8800"));
     }
 
     // COM opens the dialog beside the panel, not modal, the panel staying usable; a second COM
@@ -151,7 +156,8 @@ class TestStartup : public QObject
         QVERIFY(!notice->isModal() && notice->text().contains(TempStore::filePath()));
     }
 
-    // END closes the panel, the port dialog and the console, and ends the program's event loop.
+    // END closes the panel, the port dialog, the console and the history, and ends the program's
+    // event loop.
     void endClosesEverything()
     {
         start("[StartUP]\nComPort=4\n");
@@ -159,10 +165,13 @@ class TestStartup : public QObject
         QTest::mouseClick(m_panel->button(PanelButton::Com), Qt::LeftButton);
         QPointer<QWidget> console = openWindow<CommandConsole>("commandConsole");
         QPointer<QWidget> portDialog = dialog();
-        QVERIFY(console && portDialog);
+        m_panel->window.controls().historyAction->trigger();
+        QPointer<QWidget> history = openWindow<HistoryWindow>("historyWindow");
+        QVERIFY(console && portDialog && history);
         QTimer::singleShot(0, m_panel->button(PanelButton::End), &QPushButton::click);
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(!m_panel->window.isVisible() && console.isNull() && portDialog.isNull());
+        QVERIFY(!history->isVisible());
         QVERIFY(m_panel->session.hasEnded());
     }
 };
