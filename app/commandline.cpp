@@ -355,7 +355,11 @@ PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings)
         const bool stored = target.isEmpty() ? settings.removePortEntry(mapping.port)
                                              : settings.storePortEntry(mapping.port, target);
         if (!stored) {
-            result.err = QStringLiteral("zuno: %1 could not be written\n").arg(settings.location());
+            result.err =
+                QStringLiteral("zuno: COM%1 was not %2: %3\n")
+                    .arg(mapping.port)
+                    .arg(target.isEmpty() ? QStringLiteral("unmapped") : QStringLiteral("mapped"))
+                    .arg(settings.writeProblem());
             result.exitCode = 1;
             return result;
         }
@@ -382,6 +386,9 @@ PortCommandsResult runPortCommands(const CommandLine& line, Settings& settings)
                                    ? QString()
                                    : QStringLiteral(" (%1)").arg(notes.join(QLatin1String("; "))));
     }
+    if (line.listPorts && !settings.problem().isEmpty())
+        result.err += QStringLiteral("zuno: %1: it is not read, so no [Ports] entry applies\n")
+                          .arg(settings.problem());
     if (line.listPorts)
         result.out += inventoryText(
             takeInventory(PortNaming(settings), systemSerialDevices(), serialByIdFolder()));

@@ -42,9 +42,6 @@ bool needsDisplay(const QString& platforms)
 int runHeadless(int argc, char* argv[], const CommandLine& line, Settings& settings)
 {
     QCoreApplication app(argc, argv);
-    // A reader that goes away (| head) ends the output, not the program in the middle of an
-    // exchange: the ports still close in order.
-    ignoreBrokenPipes();
     HeadlessRun run(line, settings);
     QObject::connect(&run, &HeadlessRun::finished, &app, &QCoreApplication::exit);
     // SIGTERM, SIGINT and SIGHUP close the ports before the end.
@@ -92,6 +89,10 @@ int runPanel(int argc, char* argv[], const CommandLine& line, void (*windowCreat
 
 int runProgram(int argc, char* argv[], void (*windowCreated)(QObject& window))
 {
+    // A reader that goes away (| head, a session log into a pipe whose reader ended) makes a
+    // write fail, which is reported, instead of ending the program before its closing steps:
+    // the address stored, the ports closed in order.
+    ignoreBrokenPipes();
     QCoreApplication::setApplicationName(QStringLiteral("ZUNO"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZUNO_VERSION));
 

@@ -7,6 +7,11 @@ namespace zuno {
 
 namespace {
 
+// The server's bytes are taken at most this much at a time: the socket stops reading from the
+// network while its buffer is full, so a server that floods the line is held back by TCP instead
+// of filling memory, and the event loop runs between the pieces. A reply is a few bytes.
+constexpr qint64 kReadPiece = 4096;
+
 class QtTcpConnection : public TcpConnection
 {
   public:
@@ -18,8 +23,9 @@ class QtTcpConnection : public TcpConnection
             m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
             m_events.connected();
         });
+        m_socket.setReadBufferSize(kReadPiece);
         QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket, [this] {
-            const QByteArray bytes = m_socket.readAll();
+            const QByteArray bytes = m_socket.read(kReadPiece);
             if (!bytes.isEmpty())
                 m_events.received(bytes);
         });

@@ -6,7 +6,6 @@
 #include "links/portlink.h"
 #include "session/sessionlog.h"
 #include "settings/settings.h"
-#include "settings/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,13 +60,11 @@ void Session::start(const StartUpChoice& run)
     stopReconnecting();
     m_linkNoticesTold.clear();
     m_settings.reload();
-    if (m_settings.isTooLarge()) {
-        emit notice(QStringLiteral("%1 is larger than %2 KiB, the most a settings file may have: "
-                                   "it is neither read nor written, and the panel starts with "
-                                   "its defaults.")
-                        .arg(m_settings.location())
-                        .arg(SettingsFile::kMaxBytes / 1024));
-    }
+    m_toldProblem = m_settings.problem();
+    if (!m_toldProblem.isEmpty())
+        emit notice(m_toldProblem +
+                    QStringLiteral(": it is neither read nor written, and the panel starts with "
+                                   "its defaults."));
     m_storeAddressOnClose = !run.address;
     int port = run.port;
     if (!run.device.isEmpty()) {
@@ -152,9 +149,9 @@ void Session::applyPortChoice()
             // speed. The port stays open.
             if (m_storing == Storing::Allowed && !m_settings.storePortChoice(choice)) {
                 emit portChangeFailed(
-                    QStringLiteral("COM%1 is open, but the choice could not be stored in %2.")
+                    QStringLiteral("COM%1 is open, but the choice could not be stored: %2.")
                         .arg(choice.port)
-                        .arg(m_settings.location()));
+                        .arg(m_settings.writeProblem()));
                 return;
             }
             emit portChanged();
@@ -196,10 +193,12 @@ void Session::chooseAddress(const QByteArray& prefix)
 void Session::storeAddress()
 {
     // An address the command line chose for this run is not stored unless the operator picks one.
+    // A store the start-up found unusable was told about then, once.
     if (m_storing == Storing::Allowed && m_storeAddressOnClose &&
-        !m_settings.storeAddress(m_exchange.address()))
-        emit notice(
-            QStringLiteral("the address could not be stored in %1").arg(m_settings.location()));
+        !m_settings.storeAddress(m_exchange.address()) &&
+        m_settings.writeProblem() != m_toldProblem)
+        emit notice(QStringLiteral("the address could not be stored: ") +
+                    m_settings.writeProblem());
 }
 
 void Session::end()

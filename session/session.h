@@ -133,8 +133,8 @@ class Session : public QObject
     // A Cancel without an earlier port found the port open (a store that failed after it had
     // opened): the port is closed and the port change is over; portChangeFailed() follows.
     void portChangeDropped();
-    // Something the operator should know, once: a settings file too large to read, a session log
-    // that cannot be written.
+    // Something the operator should know, once: a settings file that cannot be used, an address
+    // that cannot be stored, a session log that cannot be written.
     void notice(const QString& text);
     // Another port opened: line() names it.
     void lineChanged(const QString& line);
@@ -164,6 +164,7 @@ class Session : public QObject
     QString m_line;
     QPointer<QObject> m_attempt;       // the open under way, answered in its context
     bool m_storeAddressOnClose = true; // false while the address is the command line's
+    QString m_toldProblem;             // why the store is unusable, as the start-up told it
     Storing m_storing = Storing::Allowed;
     bool m_ended = false;
     bool m_reconnectEnabled = false;

@@ -1,11 +1,14 @@
 #include "session/sessionlog.h"
 
 #include "core/exchange.h"
+#include "core/fileaccess.h"
 #include "core/link.h"
 #include "session/logformat.h"
 
 #include <QDateTime>
-#include <QFileInfo>
+#include <QLocale>
+
+#include <algorithm>
 
 namespace zuno {
 
@@ -16,16 +19,15 @@ constexpr QIODevice::OpenMode kAppendMode =
 
 SessionLog::SessionLog(const QString& path, Exchange& exchange, Link& link,
                        PortDescriber describePort, qint64 maxFileBytes, QObject* parent)
-    : QObject(parent), m_link(link), m_file(path), m_maxFileBytes(maxFileBytes),
+    : QObject(parent), m_path(path), m_link(link), m_file(path), m_maxFileBytes(maxFileBytes),
       m_describePort(std::move(describePort))
 {
-    // Only a regular file rolls over: a log sent to a terminal or a pipe is never renamed.
-    m_rollsOver = !QFileInfo::exists(path) || QFileInfo(path).isFile();
-    if (!m_file.open(kAppendMode)) {
-        fail(QStringLiteral("cannot be opened: ") + m_file.errorString());
-    } else {
+    if (open()) {
         m_writing = true;
         m_size = m_file.size();
+        // Only a regular file named directly is renamed: not a terminal, a pipe or a device,
+        // nor what a link (such as /dev/stdout) leads to, nor the link itself.
+        m_rollsOver = isPlainFile(path);
     }
     m_portOpen = link.isOpen();
     if (m_portOpen)
@@ -89,7 +91,12 @@ void SessionLog::logBytes(QStringView event, const QByteArray& bytes)
 {
     if (!m_writing)
         return;
-    log(event, logBytesFields(bytes));
+    const QByteArray shown = bytes.first(std::min(bytes.size(), kMaxBytesShown));
+    QString fields = logBytesFields(shown);
+    if (shown.size() < bytes.size())
+        fields += QStringLiteral(" … %1 more bytes")
+                      .arg(QLocale(QLocale::English).toString(bytes.size() - shown.size()));
+    log(event, fields);
 }
 
 void SessionLog::logClosed(QStringView how)
@@ -120,23 +127,30 @@ void SessionLog::log(QStringView event, const QString& fields)
     m_size += bytes.size();
 }
 
+// Opens the file for appending; a file that cannot be opened is reported.
+bool SessionLog::open()
+{
+    QString problem;
+    m_file.setFileName(m_path);
+    if (openWithoutWaiting(m_file, kAppendMode, false, &problem))
+        return true;
+    fail(QStringLiteral("cannot be opened: ") + problem);
+    return false;
+}
+
 // The full file becomes FILE.1, replacing an older one, and a new FILE starts empty.
 bool SessionLog::rollOver()
 {
-    const QString path = m_file.fileName();
-    const QString older = path + QStringLiteral(".1");
+    const QString older = m_path + QStringLiteral(".1");
     m_file.close();
     QFile::remove(older);
-    QFile current(path);
+    QFile current(m_path);
     if (!current.rename(older)) {
         fail(QStringLiteral("cannot be renamed to %1: %2").arg(older, current.errorString()));
         return false;
     }
-    m_file.setFileName(path);
-    if (!m_file.open(kAppendMode)) {
-        fail(QStringLiteral("cannot be opened: ") + m_file.errorString());
+    if (!open())
         return false;
-    }
     m_size = 0;
     return true;
 }
@@ -147,8 +161,7 @@ void SessionLog::fail(const QString& what)
 {
     m_writing = false;
     m_file.close();
-    m_problem = QStringLiteral("session log %1 %2; no further events are logged")
-                    .arg(m_file.fileName(), what);
+    m_problem = QStringLiteral("session log %1 %2; no further events are logged").arg(m_path, what);
     emit failed(m_problem);
 }
 

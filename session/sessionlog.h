@@ -41,16 +41,21 @@ class Link;
 // "status" line however many pieces it came in (see Exchange::replyDecoded()). SERVER is "speed
 // set by the serial device server": a raw TCP port's server sets the line's speed itself. Bytes
 // that come after the no-reply mark of the last command, before the next one is sent, are
-// "received-late".
+// "received-late". Of more than kMaxBytesShown bytes at once (a peer that floods the line) the
+// first are shown, and ECHO ends with the count of the rest: "… 3,840 more bytes".
 //
-// The file grows to a bound and then becomes FILE.1 (replacing an older one) while a new FILE
-// starts. A file that cannot be opened or written is reported once (problem(), failed()); the
-// events after that are dropped, so a broken log never holds up the panel.
+// A regular file named directly grows to a bound and then becomes FILE.1 (replacing an older
+// one) while a new FILE starts; a log reached through a link, or into a pipe, a terminal or a
+// device, never rolls over. The file is opened and written without waiting: a named pipe that
+// nobody reads, or a reader that does not keep up, makes it fail. A file that cannot be opened or
+// written is reported once (problem(), failed()); the events after that are dropped, so a broken
+// log never holds up the panel.
 class SessionLog : public QObject
 {
     Q_OBJECT
   public:
     static constexpr qint64 kMaxFileBytes = 10 * 1024 * 1024;
+    static constexpr qsizetype kMaxBytesShown = 256;
     // The port in use, as it is to appear on each line (see portDescription()).
     using PortDescriber = std::function<QString()>;
 
@@ -68,7 +73,7 @@ class SessionLog : public QObject
     // An event of the session's own (a notice), with free text.
     void record(QStringView event, const QString& text);
 
-    QString path() const { return m_file.fileName(); }
+    QString path() const { return m_path; }
     // False once the file could not be opened or written: later events are dropped.
     bool isWriting() const { return m_writing; }
     // Why the file is not written, in one sentence; empty while it is.
@@ -82,16 +87,18 @@ class SessionLog : public QObject
     void log(QStringView event, const QString& fields = {});
     void logBytes(QStringView event, const QByteArray& bytes);
     void logClosed(QStringView how);
+    bool open();
     bool rollOver();
     void fail(const QString& what);
     QString currentPort() const;
 
+    QString m_path;
     const Link& m_link;
     QFile m_file;
     qint64 m_maxFileBytes;
     qint64 m_size = 0;
     bool m_writing = false;
-    bool m_rollsOver = true;
+    bool m_rollsOver = false;
     QString m_problem;
     PortDescriber m_describePort;
     bool m_portOpen = false;

@@ -27,6 +27,9 @@ struct Line
     qsizetype end = 0;
     qsizetype equals = -1;
     bool unclosed = false; // a quote still open at the end of the text
+    // A backslash at the end of the text, before a line break or none, would carry the line
+    // over into whatever is added after it.
+    bool continued = false;
 };
 
 // Reads the next logical line from pos on; false at the end of the text.
@@ -39,7 +42,9 @@ bool nextLine(const QByteArray& text, qsizetype& pos, Line& line)
     qsizetype i = start;
     bool inQuotes = false;
     line.equals = -1;
+    line.continued = false;
     while (i < size) {
+        line.continued = false;
         const char c = text[i++];
         if (c == '=') {
             if (!inQuotes && line.equals < 0)
@@ -52,11 +57,13 @@ bool nextLine(const QByteArray& text, qsizetype& pos, Line& line)
                 break;
             }
         } else if (c == '\\') {
+            line.continued = i == size;
             if (i < size) {
                 const char escaped = text[i++];
                 if (i < size &&
                     ((escaped == '\n' && text[i] == '\r') || (escaped == '\r' && text[i] == '\n')))
                     ++i;
+                line.continued = escaped == '\n' || escaped == '\r';
             }
         } else if (c == '"') {
             inQuotes = !inQuotes;
@@ -319,8 +326,9 @@ namespace {
 struct Found
 {
     QList<Entry> entries;
-    qsizetype sectionEnd = -1;  // after the section's last line; -1 when there is no section
-    bool unclosedAtEnd = false; // the text ends in an open quote
+    qsizetype sectionEnd = -1;   // after the section's last line; -1 when there is no section
+    bool unclosedAtEnd = false;  // the text ends in an open quote
+    bool continuedAtEnd = false; // it ends in a backslash that carries its last line over
 };
 
 Found find(const QByteArray& text, const QString& section, const QString& key)
@@ -331,6 +339,7 @@ Found find(const QByteArray& text, const QString& section, const QString& key)
     Line line;
     while (nextLine(text, pos, line)) {
         found.unclosedAtEnd = line.unclosed;
+        found.continuedAtEnd = line.continued && line.end == text.size();
         const QByteArrayView bytes = QByteArrayView(text).sliced(line.start, line.end - line.start);
         if (bytes.startsWith('[')) {
             inSection = sectionOf(bytes) == section;
@@ -437,6 +446,12 @@ QByteArray withChanges(const QByteArray& text, const QString& section, const QLi
                 result[sectionEnd - 1] != '\r') {
                 result.insert(sectionEnd, newline);
                 sectionEnd += newline.size();
+            }
+            // A line carried over by a backslash ends at a second line break, so that it takes
+            // nothing of the new entry in.
+            if (scan.continuedAtEnd && sectionEnd == result.size()) {
+                result += newline;
+                sectionEnd = result.size();
             }
             result.insert(sectionEnd, entry);
             continue;

@@ -1,12 +1,12 @@
 #include "settings/settings.h"
 
+#include "core/fileaccess.h"
 #include "core/panellayout.h"
 #include "core/storednumber.h"
 #include "settings/settingsfile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -59,17 +59,20 @@ void Settings::reload()
 {
 #ifdef Q_OS_WIN
     m_values.clear();
-    m_tooLarge = false;
     const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ZUNO"));
     takeValues(store);
 #else
-    // The size is checked before anything reads the file.
-    m_tooLarge = QFileInfo(m_path).size() > SettingsFile::kMaxBytes;
+    // Checked before the file is opened: a named pipe would wait for a writer that may never
+    // come, and a large file would be read whole. The file is read without waiting.
+    m_problem = SettingsFile::unusable(m_path);
     QByteArray text;
-    if (QFile file(m_path); !m_tooLarge && file.open(QIODevice::ReadOnly))
+    QFile file(m_path);
+    QString problem;
+    if (m_problem.isEmpty() && openWithoutWaiting(file, QIODevice::ReadOnly, true, &problem))
         text = file.read(SettingsFile::kMaxBytes + 1);
-    m_tooLarge = m_tooLarge || text.size() > SettingsFile::kMaxBytes;
-    if (m_tooLarge)
+    if (text.size() > SettingsFile::kMaxBytes) // it grew meanwhile
+        m_problem = SettingsFile::unusable(m_path);
+    if (!m_problem.isEmpty() || text.size() > SettingsFile::kMaxBytes)
         text.clear();
     if (text == m_text)
         return;
@@ -79,7 +82,8 @@ void Settings::reload()
         return;
     // QSettings reads the text from a copy under a name of its own: it keeps what it read of a
     // file and reads it again only when its size or time has changed, which a rewrite within
-    // the same millisecond at the same size does not show.
+    // the same millisecond at the same size does not show; and whatever took the file's place
+    // meanwhile is not opened.
     QTemporaryFile copy;
     if (copy.open() && copy.write(text) == text.size() && copy.flush()) {
         takeValues(QSettings(copy.fileName(), QSettings::IniFormat));
@@ -182,18 +186,18 @@ bool Settings::change(const QString& section, const QList<Entry>& entries, bool 
     }
     native.sync();
     const bool done = native.status() == QSettings::NoError;
+    m_writeProblem = done ? QString() : QStringLiteral("the registry refused the change");
 #else
     QList<IniText::Change> changes;
     for (const Entry& entry : entries) {
         changes.append(
             {entry.first, removing ? std::nullopt : std::optional<QString>(entry.second)});
     }
-    const SettingsFile::Outcome outcome = SettingsFile::update(m_path, section, changes);
-    const bool done =
-        outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
+    const SettingsFile::Result result = SettingsFile::update(m_path, section, changes);
+    const bool done = result.done();
+    m_writeProblem = result.problem;
 #endif
-    // What was written reads back as written. (Read again, a file rewritten within the same
-    // millisecond at the same size could be taken for the one read before.)
+    // What was written reads back as written, whatever else another program changed meanwhile.
     reload();
     if (done) {
         for (const Entry& entry : entries) {

@@ -26,7 +26,8 @@ struct StoredStartUp
 //
 // A write edits the file: only the lines of the keys written change, every comment, blank line
 // and unknown line stays, a file that is a symbolic link stays one, and a write that would change
-// nothing does not touch the file. A file larger than 64 KiB is neither read nor written.
+// nothing does not touch the file. A file that is no regular file (a named pipe, a device), or
+// larger than 64 KiB, is neither read nor written; one the user may not write is not written.
 class Settings
 {
   public:
@@ -43,14 +44,17 @@ class Settings
     QString location() const { return m_path; }
     // Reads the file again: another program (zuno --map) may have changed it.
     void reload();
-    // True when the file is larger than a settings file may be (64 KiB): it is then neither read
-    // nor written, and stays as it is.
-    bool isTooLarge() const { return m_tooLarge; }
+    // Why the file can be neither read nor written (it is larger than a settings file may be, or
+    // it or its lock is no regular file), in words that name it; empty when it can. Such a file
+    // stays as it is, and its keys read as missing.
+    QString problem() const { return m_problem; }
+    // Why the last write failed, in words that name the file; empty when it succeeded.
+    QString writeProblem() const { return m_writeProblem; }
 
     // "StartUP": port, speed and address of the last run.
     StoredStartUp startUp() const;
     // Port and speed in one replacement of the file: a failure cannot leave a new port with an
-    // old speed. False when the file could not be written.
+    // old speed. False when the file could not be written (writeProblem() says why).
     bool storePortChoice(PortChoice choice);
     bool storeAddress(const QByteArray& prefix);
 
@@ -80,7 +84,8 @@ class Settings
     void takeValues(const QSettings& store);
 
     QString m_path;
-    bool m_tooLarge = false;
+    QString m_problem;
+    QString m_writeProblem;
     QByteArray m_text;                // the file as last read
     QHash<QString, QString> m_values; // "section/key" to the stored text
 };

@@ -51,6 +51,8 @@ new pseudo-terminal opens later (with --reopen-on-input as soon as a line arrive
 on standard input), the link points to it, and counting towards the next hang-up
 starts again. On --tcp a hang-up drops the client and stops
 listening, as a server that goes away; a reopen listens on the same port again.
+A TCP client that closes its sending side still gets its replies; then the
+connection ends.
 Output is dropped while no client has the device open or is connected.
 SIGINT, SIGTERM and SIGHUP end the simulator, remove the link and take the --register entry
 back: a line that mapped the port before stands again as it was, an entry the simulator added

@@ -115,6 +115,18 @@ int main(int argc, char** argv)
             .arg(options.sim.silent ? QStringLiteral(", silent") : QString()));
 
     bool dropReported = false;
+    // A TCP client that has sent its last command gets its replies; then the connection ends.
+    bool finishing = false;
+    const auto finishWhenQuiet = [&] {
+        if (finishing && sim.isLineQuiet()) {
+            finishing = false;
+            server.finishClient();
+        }
+    };
+    QObject::connect(&server, &TcpPort::clientDoneSending, [&] {
+        finishing = true;
+        finishWhenQuiet();
+    });
     QObject::connect(&port, &PtyPort::received, &sim, &ProjectorSim::feed);
     QObject::connect(&server, &TcpPort::received, &sim, &ProjectorSim::feed);
     // What the projectors send goes on every line the simulator serves.
@@ -128,9 +140,11 @@ int main(int argc, char** argv)
                                 : QStringLiteral("no client has the device open")));
             dropReported = true;
         }
+        finishWhenQuiet();
     });
     QObject::connect(&server, &TcpPort::clientConnected, [&](const QString& peer) {
         dropReported = false;
+        finishing = false;
         log(QStringLiteral("client connected from ") + peer);
     });
     QObject::connect(&server, &TcpPort::clientDisconnected,

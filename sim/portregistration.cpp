@@ -23,34 +23,22 @@ bool isPortName(const QString& name)
 bool registerPort(const QString& configHome, const QString& portName, const QString& devicePath,
                   QString* error, std::optional<QByteArray>* previousLine)
 {
-    const QString path = storePath(configHome);
     const QString section = QStringLiteral("Ports");
     QByteArray before;
-    switch (SettingsFile::update(path, section, {{portName, devicePath}}, &before)) {
-    case SettingsFile::Outcome::Written:
-    case SettingsFile::Outcome::Unchanged:
-        if (previousLine)
-            *previousLine = IniText::entryLine(before, section, portName);
-        return true;
-    case SettingsFile::Outcome::TooLarge:
-        *error = QStringLiteral("%1 is larger than %2 KiB: not written")
-                     .arg(path)
-                     .arg(SettingsFile::kMaxBytes / 1024);
-        return false;
-    case SettingsFile::Outcome::Failed:
-        break;
-    }
-    *error = QStringLiteral("cannot write %1").arg(path);
-    return false;
+    const SettingsFile::Result result =
+        SettingsFile::update(storePath(configHome), section, {{portName, devicePath}}, &before);
+    *error = result.problem;
+    if (result.done() && previousLine)
+        *previousLine = IniText::entryLine(before, section, portName);
+    return result.done();
 }
 
 bool unregisterPort(const QString& configHome, const QString& portName, const QString& devicePath,
                     const std::optional<QByteArray>& previousLine)
 {
-    const SettingsFile::Outcome outcome =
-        SettingsFile::update(storePath(configHome), QStringLiteral("Ports"),
-                             {{portName, std::nullopt, devicePath, previousLine}});
-    return outcome == SettingsFile::Outcome::Written || outcome == SettingsFile::Outcome::Unchanged;
+    return SettingsFile::update(storePath(configHome), QStringLiteral("Ports"),
+                                {{portName, std::nullopt, devicePath, previousLine}})
+        .done();
 }
 
 } // namespace zuno::sim

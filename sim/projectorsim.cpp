@@ -136,13 +136,13 @@ void ProjectorSim::feed(const QByteArray& bytes)
             handleLine(line);
     }
     m_input.remove(0, start);
-    // The drops of a chunk are told together: at once, or when the report interval is over.
-    if (m_unreportedDrops > 0 && m_dropReportDueNs < 0)
-        reportDrops();
     if (m_input.size() > kMaxLineBytes) {
-        emit note(QStringLiteral("%1 bytes without CR thrown away").arg(m_input.size()));
+        m_unreportedThrownBytes += m_input.size();
         m_input.clear();
     }
+    // The drops of a chunk are told together: at once, or when the report interval is over.
+    if ((m_unreportedDrops > 0 || m_unreportedThrownBytes > 0) && m_dropReportDueNs < 0)
+        reportDrops();
 }
 
 void ProjectorSim::resetLine()
@@ -344,9 +344,13 @@ void ProjectorSim::setPowerStatus(Projector& projector, const QByteArray& status
 
 void ProjectorSim::reportDrops()
 {
-    if (m_unreportedDrops == 0)
+    if (m_unreportedDrops == 0 && m_unreportedThrownBytes == 0)
         return;
-    emit commandsDropped(std::exchange(m_unreportedDrops, 0));
+    if (m_unreportedDrops > 0)
+        emit commandsDropped(std::exchange(m_unreportedDrops, 0));
+    if (m_unreportedThrownBytes > 0)
+        emit note(QStringLiteral("%1 bytes without CR thrown away")
+                      .arg(std::exchange(m_unreportedThrownBytes, 0)));
     m_dropReportDueNs = nowNs() + kDropReportMs * kNsPerMs;
     armWakeTimer();
 }

@@ -55,6 +55,9 @@ class ProjectorSim : public QObject
     // The lamp hours of projector k (1-based), capped at 99999.
     int lampHours(int projector) const;
 
+    // Nothing waits to go out on the line.
+    bool isLineQuiet() const { return m_line.isEmpty(); }
+
     // Bytes in readable form for the log: printable ASCII as is, control codes named
     // ("[CR]", "[LF]", "[ACK]"), every other byte as "[0xNN]".
     static QString spell(const QByteArray& bytes);
@@ -68,8 +71,8 @@ class ProjectorSim : public QObject
     // line it drives has one or two waiting; only a client that writes commands without waiting
     // for their replies gets to 64.
     static constexpr int kMaxPendingReplies = 64;
-    // Dropped commands are reported at most this often, as a count, so that a flood of them
-    // cannot flood the log too.
+    // Dropped commands, and input thrown away for want of a CR, are reported at most this often,
+    // as counts, so that a flood of them cannot flood the log too.
     static constexpr int kDropReportMs = 1000;
     // Noise is put on the line in portions this far apart.
     static constexpr int kNoiseTickMs = 100;
@@ -148,6 +151,7 @@ class ProjectorSim : public QObject
     double m_noiseCredit = 0;
     qint64 m_dropReportDueNs = -1; // the end of the current report interval, -1 = none runs
     qint64 m_unreportedDrops = 0;
+    qint64 m_unreportedThrownBytes = 0;
     int m_commandCount = 0;
     bool m_hangupPending = false;
     bool m_hangupSignalled = false;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -157,6 +158,15 @@ void Pty::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+}
+
+qint64 peakKiB(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    static const QRegularExpression peak(QStringLiteral("VmHWM:\\s*(\\d+)"));
+    return file.open(QIODevice::ReadOnly)
+               ? peak.match(QString::fromLatin1(file.readAll())).captured(1).toLongLong()
+               : 0;
 }
 
 qint64 processCpuMs()

@@ -71,3 +71,6 @@ class FileSizeLimit
 
 // CPU time (user + system) this process has used, in milliseconds.
 qint64 processCpuMs();
+
+// The peak resident memory of a process in KiB, from /proc/PID/status; 0 when it cannot be read.
+qint64 peakKiB(qint64 pid);

@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <termios.h>
 
 // The zuno program with options: what it prints and how it ends, the port it opens for a run,
@@ -141,6 +142,53 @@ class TestCommandLine : public QObject
         zuno.terminate();
         QVERIFY(zuno.waitForFinished(30000));
         QCOMPARE(TempStore::readRaw(), stored);
+    }
+
+    // A named pipe where the store or its lock should be holds nothing up (opening it would wait
+    // for a writer for ever): the commands answer, the panel comes up on its defaults, the
+    // simulator does not register; each says so once, and the pipe stays.
+    void namedPipeHoldsNothingUp_data()
+    {
+        QTest::addColumn<QString>("pipe");          // the store, or its lock
+        QTest::addColumn<QStringList>("arguments"); // "sim" first: the simulator's
+        QTest::addColumn<int>("exitCode");          // -1: runs until SIGTERM ends it (with 0)
+        const QStringList map{"--map", "COM3=/dev/ttyS0"};
+        QTest::newRow("store, --list-ports") << "ZUNO.conf" << QStringList{"--list-ports"} << 0;
+        QTest::newRow("store, --map") << "ZUNO.conf" << map << 1;
+        QTest::newRow("store, panel") << "ZUNO.conf" << QStringList{"-platform", "offscreen"} << -1;
+        QTest::newRow("store, simulator's --register")
+            << "ZUNO.conf"
+            << QStringList{"sim", "--register", "COM7", "--config-home",
+                           QFileInfo(TempStore::filePath()).path()}
+            << 1;
+        QTest::newRow("lock, --map") << "ZUNO.conf.lock" << map << 1;
+    }
+    void namedPipeHoldsNothingUp()
+    {
+        QFETCH(QString, pipe);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        const QString path = QFileInfo(TempStore::filePath()).path() + '/' + pipe;
+        QFile::remove(path);
+        QVERIFY(::mkfifo(QFile::encodeName(path), 0600) == 0);
+        const auto removePipe = qScopeGuard([&] { QFile::remove(path); });
+        QProcess program;
+        QByteArray err;
+        connect(&program, &QProcess::readyReadStandardError,
+                [&] { err += program.readAllStandardError(); });
+        const bool sim = arguments.first() == "sim";
+        program.start(sim ? ZUNO_SIM_PATH : ZUNO_PATH, sim ? arguments.mid(1) : arguments);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            err.contains(path.toLocal8Bit() + " is not a regular file but a named pipe"),
+            err.constData(), 20000);
+        if (exitCode < 0)
+            program.terminate();
+        QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), std::max(exitCode, 0));
+        QCOMPARE(err.count("named pipe"), 1);
+        struct stat info = {};
+        QVERIFY(::stat(QFile::encodeName(path), &info) == 0 && S_ISFIFO(info.st_mode));
     }
 
     // --map writes the device's by-id link, or a server's address as given, in the store where

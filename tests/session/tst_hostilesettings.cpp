@@ -169,7 +169,7 @@ class TestHostileSettings : public QObject
         QVERIFY(startAsksForAPort(f));
         f.session.chooseAddress("A001");
         f.session.end();
-        QVERIFY(!f.link.isOpen() && notices.size() == 2);
+        QVERIFY(!f.link.isOpen() && notices.size() == 1);
         const QString notice = notices.first().first().toString();
         QVERIFY(notice.contains(TempStore::filePath()) && notice.contains("64 KiB"));
         QCOMPARE(QFileInfo(TempStore::filePath()).size(), kFileBytes);

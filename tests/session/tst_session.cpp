@@ -333,8 +333,9 @@ class TestSession : public QObject
         QCOMPARE(TempStore::readRaw(), file);
     }
 
-    // What the operator should know comes once through notice(): a store too large to read, a
-    // session log that cannot be written, an address that cannot be stored.
+    // What the operator should know comes once through notice(): a session log that cannot be
+    // written, a store too large to use (not again when the address cannot be stored in it), an
+    // address that cannot be stored in a store that could be read.
     void notices()
     {
         TempStore::writeRaw("[StartUP]\nComPort=4\n;" + QByteArray(64 * 1024, 'x') + '\n');
@@ -342,11 +343,22 @@ class TestSession : public QObject
         QSignalSpy notices(&f.session, &Session::notice);
         f.session.startLog(TempStore::filePath() + "/no/such/folder/log");
         f.session.start();
+        f.session.chooseAddress("A001");
         f.session.end();
-        QCOMPARE(notices.size(), 3);
+        QCOMPARE(notices.size(), 2);
         QVERIFY(notices[0].first().toString().contains("cannot be opened"));
         QVERIFY(notices[1].first().toString().contains("larger than 64 KiB"));
-        QVERIFY(notices[2].first().toString().startsWith("the address could not be stored"));
+
+        TempStore::writeRaw("[StartUP]\nComPort=4\n");
+        QVERIFY(QFile::setPermissions(TempStore::filePath(), QFile::ReadOwner));
+        FakeSession readOnly;
+        QSignalSpy told(&readOnly.session, &Session::notice);
+        readOnly.session.start();
+        readOnly.session.chooseAddress("A001");
+        readOnly.session.end();
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told[0].first().toString(),
+                 "the address could not be stored: " + TempStore::filePath() + " is read-only");
     }
 
     // A server's port that went away is tried again on the same port and speed after pauses that

@@ -5,7 +5,10 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zuno;
 
@@ -99,6 +102,54 @@ class TestSessionLog : public QObject
         for (qsizetype i = 0; i < kept.size(); ++i)
             QCOMPARE(QByteArray::fromHex(kept[i].section(u'\t', 2, 2).toLatin1()),
                      QByteArray::number(1060 - kept.size() + i) + '\r');
+    }
+
+    // Past the bound, only a regular file named directly rolls over: a link (such as
+    // /dev/stdout) stays, and so does the file it leads to; a named pipe goes on taking lines.
+    void rollsOverOnlyAPlainFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to a file") << "link";
+        QTest::newRow("named pipe with a reader") << "pipe";
+    }
+    void rollsOverOnlyAPlainFile()
+    {
+        QFETCH(QString, kind);
+        const QString path = m_dir.filePath(kind + ".log"), target = m_dir.filePath("target");
+        QFile::remove(target);
+        QVERIFY(kind == "link" ? QFile::link(target, path)
+                               : ::mkfifo(QFile::encodeName(path), 0600) == 0);
+        const int reader = ::open(QFile::encodeName(path), O_RDONLY | O_NONBLOCK);
+        const auto closeReader = qScopeGuard([&] { ::close(reader); });
+        FakeLink link;
+        Exchange exchange(link);
+        SessionLog log(
+            path, exchange, link, [] { return QStringLiteral("COM5"); }, 400);
+        link.open(5, 9600);
+        for (int i = 0; i < 20; ++i)
+            exchange.transmit("CR0");
+        QVERIFY2(log.isWriting(), qPrintable(log.problem()));
+        QVERIFY(!QFileInfo::exists(path + ".1") && !QFileInfo::exists(target + ".1"));
+        QVERIFY(kind == "link" ? QFileInfo(path).isSymLink() && QFileInfo(target).size() > 400
+                               : QFileInfo(path).fileName() == "pipe.log");
+        char pipeBytes[4096];
+        QVERIFY(kind == "link" || ::read(reader, pipeBytes, sizeof pipeBytes) > 400);
+    }
+
+    // A flood arrives as one event: its line shows the first bytes and counts the rest.
+    void floodLineIsBounded()
+    {
+        const QString path = m_dir.filePath("flood.log");
+        FakeLink link;
+        Exchange exchange(link);
+        SessionLog log(path, exchange, link, [] { return QStringLiteral("COM5"); });
+        link.open(5, 9600);
+        link.arrive(QByteArray(100000, 'x'));
+        const QStringList events = eventsIn(path);
+        QCOMPARE(events.size(), 2);
+        QCOMPARE(events[1].section(u'\t', 2, 2), QByteArray(256, 'x').toHex(' ').toUpper());
+        QVERIFY2(events[1].endsWith("x x … 99,744 more bytes"), qPrintable(events[1].right(60)));
+        QCOMPARE_LT(QFileInfo(path).size(), 2000);
     }
 
     void unwritableLogIsReportedOnce_data()

@@ -3,9 +3,14 @@
 #include "settings/settings.h"
 #include "testing/testsupport.h"
 
+#include <QLockFile>
 #include <QtTest>
 
+#include <atomic>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
 
 using zuno::Settings;
 
@@ -142,6 +147,11 @@ class TestSettings : public QObject
         row("already holds it, escaped", "[StartUP]\nADRESS=\\x41\\60\\x30\\61\n", "ADRESS", "A001", "[StartUP]\nADRESS=\\x41\\60\\x30\\61\n");
         row("removed wherever it stands", "[Ports]\n  COM5=/a ; old\nCOM6=/b\n[Ports]\nCOM5=/c\n",
             "COM5", QString(), "[Ports]\nCOM6=/b\n[Ports]\n");
+        // A backslash at the end carries a line over: a new entry is kept out of its reach.
+        row("after a line carried over", "[StartUP]\nComPort=3\\\n", "ADRESS", "A001",
+            "[StartUP]\nComPort=3\\\n\nADRESS=A001\n");
+        row("after a backslash at the very end", "[Ports]\nCOM1=x\\", "COM2", "y",
+            "[Ports]\nCOM1=x\\\n\nCOM2=y\n");
         // clang-format on
     }
     void editsOnlyTheChangedLine()
@@ -156,6 +166,7 @@ class TestSettings : public QObject
                               : Settings().store(section, {{key, text}}));
         QCOMPARE(TempStore::readRaw(), after);
         QCOMPARE(Settings().text(section, key, "missing"), text.isNull() ? "missing" : text);
+        QCOMPARE(Settings().text("Ports", "COM1", "-"), TempStore::value("Ports", "COM1", "-"));
     }
 
     // A line taken over for a while (the simulator's --register) and given back stands again
@@ -250,7 +261,7 @@ class TestSettings : public QObject
     {
         const QByteArray big = "[StartUP]\nComPort=3\n;" + QByteArray(64 * 1024, 'x') + '\n';
         TempStore::writeRaw(big);
-        QVERIFY(Settings().isTooLarge());
+        QVERIFY(Settings().problem().contains("larger than 64 KiB"));
         QCOMPARE(Settings().text("StartUP", "ComPort", "DATAC"), QStringLiteral("DATAC"));
         QVERIFY(!Settings().store("StartUP", {{"ComPort", "4"}}));
         QVERIFY(!Settings().remove("StartUP", "ComPort"));
@@ -259,6 +270,73 @@ class TestSettings : public QObject
         TempStore::clear();
         QVERIFY(!Settings().store("Notes", {{"Text", QString(64 * 1024, QLatin1Char('x'))}}));
         QVERIFY(!QFile::exists(TempStore::filePath()));
+    }
+
+    // A file the user may not write is not written, and the write says why: a read-only file
+    // (also for the superuser), a link to a device node (such as /dev/null). A file of another
+    // user that the superuser writes keeps its owner.
+    void writesOnlyWhatItMay_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("problem"); // empty: written
+        QTest::newRow("read-only") << "read-only"
+                                   << "ZUNO.conf is read-only";
+        QTest::newRow("link to a device node") << "device"
+                                               << "is not a regular file but a device";
+        QTest::newRow("another user's") << "owner"
+                                        << "";
+    }
+    void writesOnlyWhatItMay()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, problem);
+        const QString path = TempStore::filePath(), node = path + ".node";
+        const QByteArray before = "[StartUP]\nComPort=3\n";
+        TempStore::writeRaw(before);
+        if (what == "read-only")
+            QVERIFY(QFile::setPermissions(path,
+                                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        if ((what == "device" || what == "owner") && ::geteuid() != 0)
+            QSKIP("only the superuser makes device nodes and files of other users");
+        if (what == "device")
+            QVERIFY(QFile::remove(path) &&
+                    ::mknod(QFile::encodeName(node), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                    QFile::link(node, path));
+        if (what == "owner")
+            QVERIFY(::chown(QFile::encodeName(path), 4242, 4343) == 0);
+        const auto cleanUp = qScopeGuard([&] { QFile::remove(node); });
+
+        Settings settings;
+        QCOMPARE(settings.storeAddress("A001"), problem.isEmpty());
+        QVERIFY2(settings.writeProblem().contains(problem), qPrintable(settings.writeProblem()));
+        struct stat info = {};
+        QVERIFY(::stat(QFile::encodeName(path), &info) == 0);
+        if (what == "device")
+            QVERIFY(S_ISCHR(info.st_mode) && info.st_rdev == makedev(1, 3));
+        if (what == "owner")
+            QVERIFY(info.st_uid == 4242 && info.st_gid == 4343 && (info.st_mode & 0777) == 0644);
+        if (what != "device")
+            QCOMPARE(TempStore::readRaw(), problem.isEmpty() ? before + "ADRESS=A001\n" : before);
+    }
+
+    // A write that would change nothing is answered at once, even while another program holds
+    // the lock (waiting for it would give up after ten seconds, and fail).
+    void unchangedWriteWaitsForNoLock()
+    {
+        TempStore::writeRaw("[StartUP]\nADRESS=A001\n");
+        std::atomic<bool> locked = false, done = false;
+        std::thread holder([&] {
+            QLockFile lock(TempStore::filePath() + ".lock");
+            locked = lock.lock();
+            while (!done)
+                std::this_thread::yield();
+        });
+        const auto release = qScopeGuard([&] {
+            done = true;
+            holder.join();
+        });
+        QTRY_VERIFY(locked);
+        QVERIFY(Settings().storeAddress("A001"));
     }
 
     void failedWriteIsReported()

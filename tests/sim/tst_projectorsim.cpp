@@ -188,8 +188,9 @@ void TestProjectorSim::silentHangupAndNoise()
 }
 
 // A client writing without reading: commands beyond the pending replies' limit are dropped and
-// counted, a chunk's drops in one report and later ones together when the report interval is
-// over; once the line has caught up, commands are answered again.
+// counted, a chunk's drops in one report and later ones together after the report interval;
+// once the line has caught up, commands are answered again. Input without CR is thrown away and
+// reported in the same rhythm.
 void TestProjectorSim::floodDroppedAndReported()
 {
     ClockedSim sim({.replyDelayMs = 0, .faults = {}});
@@ -208,6 +209,16 @@ void TestProjectorSim::floodDroppedAndReported()
     QCOMPARE(reports, QList<qint64>{1000});
     sim.advance(1);
     QCOMPARE(reports, QList<qint64>({1000, 2}));
+
+    ClockedSim flooded({.faults = {}});
+    QStringList notes;
+    connect(&flooded, &ProjectorSim::note, [&](const QString& text) { notes << text; });
+    for (int i = 0; i < 100; ++i)
+        flooded.feed(QByteArray(4096, 'x'));
+    QCOMPARE(notes, QStringList{"4096 bytes without CR thrown away"});
+    flooded.advance(1000);
+    QCOMPARE(notes, QStringList({"4096 bytes without CR thrown away",
+                                 "405504 bytes without CR thrown away"}));
 }
 
 // Ten minutes of stall after the first write (the clock jumps while nothing runs): the replies

@@ -1,14 +1,19 @@
+#include "testing/testsupport.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QSocketNotifier>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 // A client on a real serial port object that gathers whatever arrives. A port that loses its
@@ -31,16 +36,6 @@ struct Client
     }
 };
 
-// The peak resident memory of a process in kB, from /proc/PID/status; 0 when it cannot be read.
-static qint64 peakKiB(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    static const QRegularExpression peak(QStringLiteral("VmHWM:\\s*(\\d+)"));
-    return file.open(QIODevice::ReadOnly)
-               ? peak.match(QString::fromLatin1(file.readAll())).captured(1).toLongLong()
-               : 0;
-}
-
 // The program on its own, without the panel (the end-to-end test drives the two together).
 class TestSimExecutable : public QObject
 {
@@ -49,6 +44,7 @@ class TestSimExecutable : public QObject
     void exchangeHangupReopenAndCleanExit();
     void floodKeepsMemoryAndAnswers();
     void clientGoneWithRepliesPending();
+    void halfClosedClientGetsItsReply();
 };
 
 void TestSimExecutable::exchangeHangupReopenAndCleanExit()
@@ -196,6 +192,30 @@ void TestSimExecutable::clientGoneWithRepliesPending()
     QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+// A TCP client that sends a command and closes its sending side (as `printf 'CR0\r' | nc -N`)
+// gets its reply, after which the simulator ends the connection.
+void TestSimExecutable::halfClosedClientGetsItsReply()
+{
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(QStringLiteral(ZUNO_SIM_PATH), {"--tcp", "0"});
+    QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 10000);
+    const QUrl server(QString::fromLatin1(sim.readLine().trimmed()));
+    QTcpSocket client;
+    QByteArray received;
+    connect(&client, &QTcpSocket::readyRead, [&] { received += client.readAll(); });
+    client.connectToHost(server.host(), quint16(server.port()));
+    QVERIFY(client.waitForConnected(10000));
+    client.write("CR0\r");
+    QVERIFY(client.waitForBytesWritten(10000));
+    QCOMPARE(::shutdown(int(client.socketDescriptor()), SHUT_WR), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 10000);
+    QCOMPARE(received, QByteArray("80\r"));
+    sim.terminate();
+    QVERIFY(sim.waitForFinished());
+    QCOMPARE(sim.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSimExecutable)
