@@ -76,6 +76,8 @@ class TestCommandLine : public QObject
             << QStringList{"--map", "COM6=/dev/a", "--unmap", "com6"} << 2 << "COM6";
         QTest::newRow("send and status")
             << QStringList{"--send", "CR0", "--status"} << 2 << "--send and --status";
+        QTest::newRow("CSV for --send")
+            << QStringList{"--send", "CR0", "--format", "csv"} << 2 << "--format";
         QTest::newRow("empty command") << QStringList{"--send", "[CR]"} << 2 << "'[CR]'";
         QTest::newRow("reply time for the panel")
             << QStringList{"--reply-ms", "500"} << 2 << "--reply-ms";

@@ -12,11 +12,6 @@ constexpr auto Basic = CatalogueList::Basic;
 constexpr auto Set = CatalogueList::Set;
 constexpr auto Read = CatalogueList::Read;
 
-const QStringList kSourceNames =
-    QString("DIGITAL ANALOG VIDEO S-VIDEO YPBPR YCBCR SDI1 SDI2 SCART HDCP HDMI LINKA-YCBCR "
-            "LINKB-YCBCR DUAL-YCBCR1 DUAL-YCBCR2 DUAL-YCBCR3 DUAL-YCBCR4 DUAL-RGB1 DUAL-RGB2")
-        .split(' ');
-
 // The item each list opens on, each list's longest item, and every deviation of the data;
 // the format check leaves these pinned items to this table.
 const std::tuple<const char*, CatalogueList, int, QByteArray> kExactItems[] = {
@@ -121,36 +116,6 @@ class TestCatalogue : public QObject
             QFINDTESTDATA(QString("../../core/catalogue/%1.txt").arg(QTest::currentDataTag())));
         QVERIFY(source.open(QIODevice::ReadOnly));
         QCOMPARE(joined, source.readAll());
-    }
-
-    // Runs built by a rule: every member in order, the first with its description, the
-    // others ending at "[CR]", and the run stopping where the next keyword begins.
-    void generatedRuns()
-    {
-        QStringList numbered, sizes;
-        for (int input = 1; input <= 4; ++input)
-            for (const QString& source : kSourceNames)
-                numbered << QString::number(input) + ' ' + source;
-        for (int main = 1; main <= 10; ++main)
-            for (int sub = 1; sub <= 5; ++sub)
-                sizes << QString("%1 %2").arg(main).arg(sub);
-        const std::tuple<QByteArray, int, QStringList, QByteArray> runs[] = {
-            {"CF SOURCE ", 148, kSourceNames, "[CR]  \t:Select Input Source"},
-            {"CF INPUT1 ", 167, kSourceNames,
-             "[CR]  \t:Select Input11 and also set input source to %1"},
-            {"CF INPUT2 ", 186, kSourceNames, "[CR"},
-            {"CF INPUT3 ", 205, kSourceNames, "[CR"},
-            {"CF INPUT4 ", 224, kSourceNames, "[CR"},
-            {"CF PIPMAININP ", 387, numbered, "[CR]\t:Select PinP Input Mode"},
-            {"CF PIPSUBINP ", 463, numbered, "[CR]\t:Select PinP Sub Input Mode"},
-            {"CF PIPSIZE ", 539, sizes, "[CR]\t:Select PinP Main and Sub Windows Size"},
-        };
-        for (const auto& [keyword, start, members, firstTail] : runs) {
-            for (int i = 0; i < members.size(); ++i)
-                QCOMPARE(Catalogue::item(Set, start + i),
-                         keyword + members[i].toLatin1() + (i == 0 ? firstTail : "[CR]"));
-            QVERIFY(!Catalogue::item(Set, start + int(members.size())).startsWith(keyword));
-        }
     }
 };
 

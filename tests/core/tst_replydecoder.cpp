@@ -1,5 +1,4 @@
 #include "core/echorendering.h"
-#include "core/replycollection.h"
 #include "core/replydecoder.h"
 
 #include <QTest>
@@ -13,8 +12,6 @@ class TestReplyDecoder : public QObject
   private slots:
     void decodes_data();
     void decodes();
-    void bufferBound_data();
-    void bufferBound();
     void typedReadings_data();
     void typedReadings();
 };
@@ -109,33 +106,6 @@ void TestReplyDecoder::decodes()
     const auto update = zuno::decodeReply(sendText, echo, collected);
     QCOMPARE(update.kind, kind);
     QCOMPARE(update.text, text);
-}
-
-// The collection keeps the first bytes up to its limit and drops the rest.
-void TestReplyDecoder::bufferBound_data()
-{
-    QTest::addColumn<qsizetype>("held");
-    QTest::addColumn<qsizetype>("incoming");
-    QTest::addColumn<qsizetype>("kept");
-    const qsizetype limit = zuno::kReplyCollectionLimit;
-    QTest::newRow("short reply kept whole") << qsizetype(0) << qsizetype(3) << qsizetype(3);
-    QTest::newRow("filling up to the limit") << limit - 5 << qsizetype(5) << limit;
-    QTest::newRow("crossing the limit: the head is kept") << limit - 5 << qsizetype(100) << limit;
-    QTest::newRow("one piece larger than the limit") << qsizetype(0) << 3 * limit << limit;
-    QTest::newRow("already full: dropped") << limit << qsizetype(1) << limit;
-}
-
-void TestReplyDecoder::bufferBound()
-{
-    QFETCH(qsizetype, held);
-    QFETCH(qsizetype, incoming);
-    QFETCH(qsizetype, kept);
-    QByteArray collection(held, 'a');
-    QByteArray arriving;
-    for (qsizetype i = 0; i < incoming; ++i)
-        arriving += char('0' + i % 10);
-    zuno::appendReceived(collection, arriving);
-    QCOMPARE(collection, QByteArray(held, 'a') + arriving.first(kept - held));
 }
 
 // The readings a script gets: the status line's rules, values instead of columns of characters,

@@ -47,15 +47,6 @@ class TestPortDiagnosis : public QObject
         QCOMPARE(busy(port.link, locks.path()).detail, QStringLiteral("another program"));
     }
 
-    // Everyone has /dev/null open: a device that is no terminal is no serial port, and nobody is
-    // named as its holder.
-    void noTerminalHasNoHolders()
-    {
-        QTemporaryDir locks;
-        QCOMPARE(busy(QStringLiteral("/dev/null"), locks.path()).describe(5),
-                 QStringLiteral("COM5 is /dev/null: not a serial port (not a terminal device)."));
-    }
-
     // Lock files as other serial programs leave them, under the device's own name while the COM
     // number maps a link. A running process they name holds the port; one that has ended does
     // not; a FIFO in its place is reported, not waited on.

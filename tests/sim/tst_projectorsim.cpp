@@ -71,8 +71,11 @@ void TestProjectorSim::replies_data()
     QTest::newRow("empty commands, AFFF and absent addresses unanswered; unknown to an address")
         << QByteArray("\rA001\rAFFFCR0\rAFFFXYZ\rA003CR0\rA000CR0\rA003XYZ\rA002XYZ\rCR0\r")
         << QByteArray("?\r80\r");
-    QTest::newRow("fault latched over power on, temperatures read hot")
-        << QByteArray("A002C00\rA002CR0\rA002CR6\r") << kAck + "28\r058.5 065.0 071.5\r";
+    QTest::newRow("AFFF executes unanswered")
+        << QByteArray("AFFFC00\rA001CR0\r") << QByteArray("40\r");
+    QTest::newRow("fault latched over power on, temperatures read hot, A001 not powered on")
+        << QByteArray("A002C00\rA002CR0\rA002CR6\rA001CR0\r")
+        << kAck + "28\r058.5 065.0 071.5\r80\r";
     QTest::newRow("byte by byte, address apart, CR in front of the next command")
         << QByteArray("A|0|0|1|C|R|0|\r|C|R|1|\rA001|CR0|\rC|R1\r") << QByteArray("80\r1\r80\r1\r");
 }

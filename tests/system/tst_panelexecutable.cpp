@@ -77,8 +77,6 @@ class TestPanelExecutable : public QObject
         QTest::addColumn<int>("count");
         QTest::addColumn<bool>("simulator"); // its --register entry is removed at its end
         QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 1 << false;
-        QTest::newRow("SIGINT") << QList<int>{SIGINT} << 1 << false;
-        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << 1 << false;
         QTest::newRow("20,000 SIGTERM") << QList<int>{SIGTERM} << 20000 << false;
         QTest::newRow("3,000 mixed") << QList<int>{SIGTERM, SIGHUP, SIGINT} << 3000 << false;
         QTest::newRow("simulator, 20,000 SIGTERM") << QList<int>{SIGTERM} << 20000 << true;

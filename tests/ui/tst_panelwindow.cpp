@@ -415,7 +415,8 @@ class TestPanelWindow : public QObject
         }
     }
 
-    // The echo lines, the status line and the legends show what the exchange signals.
+    // The echo lines and the legends show what the exchange signals (the status line as read
+    // back end to end).
     void linesFollowTheExchange()
     {
         Panel panel;
@@ -432,22 +433,20 @@ class TestPanelWindow : public QObject
         QCOMPARE(c.rxdLine->text(), QStringLiteral("  [ACK]  [CR] "));
         QCOMPARE(legends(), QList<bool>({true, true, true}));
         panel.session.exchange().replyTimerFired();
-        QTest::mouseClick(panel.button(PanelButton::Status), Qt::LeftButton);
-        QCOMPARE(legends(), QList<bool>({false, true, false}));
-        panel.link.arrive("00\r");
-        QCOMPARE(c.statusLine->text(), QStringLiteral(" Power ON"));
+        QCOMPARE(legends(), QList<bool>({false, false, false}));
         panel.session.exchange().displayClearTimerFired();
-        QVERIFY(c.txdLine->text().isEmpty() && c.rxdLine->text().isEmpty() &&
-                c.statusLine->text().isEmpty());
+        QVERIFY(c.txdLine->text().isEmpty() && c.rxdLine->text().isEmpty());
     }
 
-    // Choosing an address sends and stores nothing; the next command carries its prefix, and
-    // closing the panel stores the choice.
+    // The stored address selects its option at start-up. Choosing an address sends and stores
+    // nothing; the next command carries its prefix, and closing the panel stores the choice.
     void addressOptionChoosesThePrefix()
     {
         TempStore::writeRaw("[StartUP]\nComPort=5\nADRESS=A004\n");
         Panel panel;
+        QVERIFY(panel.window.controls().addressOptions[0]->isChecked());
         panel.session.start();
+        QVERIFY(panel.window.controls().addressOptions[5]->isChecked());
         const QByteArray storedBefore = TempStore::readRaw();
         const QByteArray prefixes[] = {"", "AFFF", "A001", "A002", "A003", "A004"};
         for (const int option : {0, 1, 2, 3, 4, 5, 2}) {
@@ -461,32 +460,6 @@ class TestPanelWindow : public QObject
         }
         panel.window.close();
         QCOMPARE(TempStore::value("StartUP", "ADRESS"), QStringLiteral("A001"));
-    }
-
-    // The stored address selects its option (anything the row does not offer, SINGLE). Focus
-    // starts on POWER "On", so Space powers on the restored address.
-    void addressRestoredAtStartUp_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<int>("selected");
-        QTest::newRow("A003") << QByteArray("A003") << 4;
-        QTest::newRow("no such projector") << QByteArray("A005") << 0;
-    }
-    void addressRestoredAtStartUp()
-    {
-        QFETCH(QByteArray, stored);
-        QFETCH(int, selected);
-        TempStore::writeRaw("[StartUP]\nComPort=5\nADRESS=" + stored + '\n');
-        FakePanel panel;
-        panel.session.start();
-        for (int i = 0; i < kAddressOptionCount; ++i) {
-            QCOMPARE(panel.window.controls().addressOptions[std::size_t(i)]->isChecked(),
-                     i == selected);
-        }
-        QVERIFY(showActive(panel.window));
-        QCOMPARE(QApplication::focusWidget(), panel.button(PanelButton::PowerOn));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-        QCOMPARE(panel.link.writes, QList<QByteArray>{(selected ? stored : "") + "C00\r"});
     }
 };
 
