@@ -129,21 +129,23 @@ class TestEndToEnd : public QObject
         QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 5000);
     }
 
-    // The lines of a saved history, in the session log's format, after their time and port,
-    // both checked, without blanks.
-    QList<QStringList> loggedEvents(const QString& path)
+    // The lines of a saved history or a session log after their time and port, both checked,
+    // without blanks. A simulator that came back on another address has registered that one, so
+    // a log across its return is only checked for the COM number.
+    QList<QStringList> loggedEvents(const QString& path, bool deviceMayChange = false)
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return {{"cannot read " + path}};
         static const QRegularExpression time(
             QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"));
-        const QString port = QStringLiteral("COM5 ") + TempStore::value("Ports", "COM5");
+        const QString port = deviceMayChange ? QString() : TempStore::value("Ports", "COM5");
         QList<QStringList> events;
         for (const QString& line :
              QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
             QStringList fields = line.split(u'\t');
-            if (fields.size() < 3 || !time.match(fields[0]).hasMatch() || fields[1] != port)
+            if (fields.size() < 3 || !time.match(fields[0]).hasMatch() ||
+                fields[1] != "COM5 " + (port.isEmpty() ? fields[1].mid(5) : port))
                 return {{"malformed: " + line}};
             fields = fields.mid(2).replaceInStrings(QStringLiteral(" "), QString());
             // A reply's pieces in one "received", also around its reading logged between them.
@@ -364,7 +366,7 @@ class TestEndToEnd : public QObject
         simulatorReceivedAllWritten({"CR0[CR]", "CR0[CR]"});
         m_window->close();
         QStringList events; // the line's own events, without their speeds
-        for (const QStringList& event : loggedEvents(m_dir.filePath("session.log")))
+        for (const QStringList& event : loggedEvents(m_dir.filePath("session.log"), true))
             if (event[0] == "closed" || event[0].contains("open"))
                 events << (event[0] == "closed" ? event.join(u' ') : event[0]);
         QVERIFY2(events.removeAll("reopen-failed") <= 1, qPrintable(events.join(", ")));
