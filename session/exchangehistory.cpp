@@ -100,12 +100,9 @@ void ExchangeHistory::recordReceived(const QByteArray& bytes)
         emit appended(dropped);
     }
     ExchangeRecord& record = m_records.back();
-    // The first piece is shared with the link's bytes; later ones are added up to the bound the
-    // RxD line keeps.
-    if (record.received.isEmpty() && bytes.size() <= kReplyCollectionLimit)
-        record.received = bytes;
-    else
-        appendReceived(record.received, bytes);
+    // Copied, up to the bound the RxD line keeps: the link's bytes may share a read buffer far
+    // larger than they are, which a held exchange would keep alive and the link reallocate.
+    appendReceived(record.received, bytes);
     record.receivedAt = now;
     if (m_sentMicros >= 0)
         record.replyMicros = m_clock() - m_sentMicros;

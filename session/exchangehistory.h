@@ -35,8 +35,8 @@ struct ExchangeRecord
 };
 
 // The session's exchanges at hand: the newest ones (kCapacity by default), recorded as the
-// exchange signals them. Recording costs the exchange next to nothing: the bytes are shared with
-// the exchange's own, and nothing is rendered until someone looks.
+// exchange signals them. Recording costs the exchange next to nothing: a reply's few bytes are
+// copied, and nothing is rendered until someone looks.
 class ExchangeHistory : public QObject
 {
     Q_OBJECT

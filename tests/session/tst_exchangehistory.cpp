@@ -101,6 +101,15 @@ class TestExchangeHistory : public QObject
         QCOMPARE(history.size(), 10);
         QCOMPARE(appended.last().first().value<qsizetype>(), ExchangeHistory::kCapacity - 9);
         QCOMPARE(history.at(9).sent, QByteArray("CR1\r"));
+
+        // A reply read into a buffer far larger than itself: ten thousand held replies must not
+        // keep ten thousand such buffers alive.
+        QByteArray readBuffer;
+        readBuffer.reserve(64 * 1024);
+        readBuffer.append("80\r");
+        f.link.arrive(readBuffer);
+        QCOMPARE(history.at(9).received, readBuffer);
+        QCOMPARE_LT(history.at(9).received.capacity(), 1024);
     }
 };
 
