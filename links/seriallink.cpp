@@ -1,6 +1,7 @@
 #include "links/seriallink.h"
 
 #include "core/storednumber.h"
+#include "links/portdiagnosis.h"
 #include "links/portinventory.h"
 #include "links/portnaming.h"
 
@@ -35,26 +36,26 @@ void SerialLink::open(int port, int bitsPerSecond)
         emit opened();
         return;
     }
-    m_failure = {};
+    PortOpenFailure failure;
     m_device = m_naming.deviceFor(port);
-    m_failure.device = m_device;
+    failure.device = m_device;
     if (!isValidPortNumber(port) || m_device.isEmpty()) {
-        m_failure.kind = PortOpenFailure::Kind::NoPortChosen;
-        emit openFailed(m_failure.describe(port));
+        failure.kind = PortOpenFailure::Kind::NoPortChosen;
+        emit openFailed(failure.describe(port));
         return;
     }
     // The serial layer would wait for good on a FIFO where it reads the port's lock, and takes
     // over a lock that holds only the pid of another serial program as if it were left behind.
-    if (m_failure = lockFileObstacle(m_device, defaultLockFolders());
-        m_failure.kind != PortOpenFailure::Kind::None) {
-        emit openFailed(m_failure.describe(port));
+    if (failure = lockFileObstacle(m_device, defaultLockFolders());
+        failure.kind != PortOpenFailure::Kind::None) {
+        emit openFailed(failure.describe(port));
         return;
     }
     // Looked at before the serial layer sets the line: a program holding the device keeps its
     // line settings, and what is no serial port is not treated as one.
     const DeviceLook look(m_device);
-    if (m_failure = look.obstacle(); m_failure.kind != PortOpenFailure::Kind::None) {
-        emit openFailed(m_failure.describe(port));
+    if (failure = look.obstacle(); failure.kind != PortOpenFailure::Kind::None) {
+        emit openFailed(failure.describe(port));
         return;
     }
     m_port.setPortName(m_device);
@@ -64,19 +65,18 @@ void SerialLink::open(int port, int bitsPerSecond)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_failure = diagnoseOpenFailure(m_device, m_port);
+        failure = diagnoseOpenFailure(m_device, m_port);
         // A missing device may be an adapter that another COM number should name.
-        if (m_failure.kind == PortOpenFailure::Kind::Missing)
-            m_failure.detail = unreachedDevicesNote(
+        if (failure.kind == PortOpenFailure::Kind::Missing)
+            failure.detail = unreachedDevicesNote(
                 takeInventory(m_naming, systemSerialDevices(), serialByIdFolder()));
-        emit openFailed(m_failure.describe(port));
+        emit openFailed(failure.describe(port));
         return;
     }
     // Held while the port is open, so that other serial programs are refused the device.
-    if (m_failure = lockOpenDevice(m_port, m_device);
-        m_failure.kind != PortOpenFailure::Kind::None) {
+    if (failure = lockOpenDevice(m_port, m_device); failure.kind != PortOpenFailure::Kind::None) {
         m_port.close();
-        emit openFailed(m_failure.describe(port));
+        emit openFailed(failure.describe(port));
         return;
     }
     m_watch.start(m_device);

@@ -2,7 +2,6 @@
 
 #include "core/link.h"
 #include "links/devicewatch.h"
-#include "links/portdiagnosis.h"
 
 #include <QSerialPort>
 
@@ -27,11 +26,6 @@ class SerialLink : public Link
 
     int lineSpeed() const override;
 
-    // The device path last opened or tried.
-    QString devicePath() const { return m_device; }
-    // Why the last open failed; Kind::None after a successful one.
-    const PortOpenFailure& lastOpenFailure() const { return m_failure; }
-
   private:
     void lose();
 
@@ -39,7 +33,6 @@ class SerialLink : public Link
     QSerialPort m_port;
     DeviceWatch m_watch;
     QString m_device;
-    PortOpenFailure m_failure;
 };
 
 } // namespace zuno
