@@ -154,7 +154,13 @@ class TestPanelExecutable : public QObject
     // log line and each log file stay within their bounds, and its memory stays flat.
     void floodingServerWithLog()
     {
+        // Under the address sanitizer, which measures no memory here, a quarter of the flood still
+        // makes every log line hit its bound, in a time the starved panel can manage.
+#ifdef __SANITIZE_ADDRESS__
+        constexpr qint64 kFloodBytes = 12 * 1024 * 1024;
+#else
         constexpr qint64 kFloodBytes = 48 * 1024 * 1024;
+#endif
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
         const QString log = m_dir.filePath("flood.log");
@@ -201,7 +207,7 @@ class TestPanelExecutable : public QObject
 #endif
         const auto grownKiB = [&] { return peakKiB(panel.processId()) - peakBefore; };
         QTRY_VERIFY_WITH_TIMEOUT(lastLineEnds("\tclosed\tlost\n") || grownKiB() > kMaxGrowthKiB,
-                                 120000);
+                                 180000);
         QCOMPARE_LT(grownKiB(), kMaxGrowthKiB);
         for (const QString& path : {log, log + ".1"}) {
             QFile kept(path);
