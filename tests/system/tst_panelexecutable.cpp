@@ -209,7 +209,10 @@ class TestPanelExecutable : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(lastLineEnds("\tclosed\tlost\n") || grownKiB() > kMaxGrowthKiB,
                                  180000);
         QCOMPARE_LT(grownKiB(), kMaxGrowthKiB);
+        // The smaller flood under the sanitizer may end before the first roll-over.
         for (const QString& path : {log, log + ".1"}) {
+            if (path != log && !QFile::exists(path))
+                continue;
             QFile kept(path);
             QVERIFY(kept.open(QIODevice::ReadOnly) && kept.size() <= 10 * 1024 * 1024);
             qsizetype longest = 0;
