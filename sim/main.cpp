@@ -74,7 +74,7 @@ int main(int argc, char** argv)
         link = std::make_unique<DeviceLink>(options.linkPath);
     const bool serving = options.tcpPort >= 0;
 
-    QString registeredName; // what the store's entry names, once it is written
+    QString registeredName;                 // what the store's entry names, once it is written
     std::optional<QByteArray> previousLine; // the port's line before the first registration
     // Opens the line and makes it findable: the link and the settings store entry name it.
     // A server chosen at random listens on the same port again when it comes back.

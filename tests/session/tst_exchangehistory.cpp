@@ -65,13 +65,13 @@ class TestExchangeHistory : public QObject
         QCOMPARE(history.at(3).sent, QByteArray());
         QCOMPARE(history.at(3).replyMicros, -1);
         QCOMPARE(history.at(3).number, 4);
-        QCOMPARE(
-            withoutTimes(history.logLines()),
-            (QStringList{"COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
-                         "COM5 x\treceived\t30 30 0D\t0 0  [CR]", "COM5 x\tstatus\tPower ON",
-                         "COM5 x\tsent\t43 30 30 0D\tC 0 0  [CR]", "COM5 x\tno-reply",
-                         "COM5 x\treceived-late\t06\t[ACK]", "COM5 x\tunsent\t43 52 33 0D\tC R 3  [CR]",
-                         "COM5 x\treceived\t78 79 7A\tx y z"}));
+        QCOMPARE(withoutTimes(history.logLines()),
+                 (QStringList{"COM5 x\tsent\t43 52 30 0D\tC R 0  [CR]",
+                              "COM5 x\treceived\t30 30 0D\t0 0  [CR]", "COM5 x\tstatus\tPower ON",
+                              "COM5 x\tsent\t43 30 30 0D\tC 0 0  [CR]", "COM5 x\tno-reply",
+                              "COM5 x\treceived-late\t06\t[ACK]",
+                              "COM5 x\tunsent\t43 52 33 0D\tC R 3  [CR]",
+                              "COM5 x\treceived\t78 79 7A\tx y z"}));
     }
 
     // The session's own history keeps the newest exchanges, on the port that opened, and of each
